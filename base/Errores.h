@@ -1,0 +1,25 @@
+#pragma once
+// Errors raised by the computing core. Each step that can fail throws one of these; the
+// processing loop catches them per frame, the window shows the rest in its error box.
+#include <stdexcept>
+#include <string>
+
+// A list position, a matrix index or a rounding outside the 32-bit range.
+struct ErrorRango : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// A header value that is not a number or an integer, or a record that cannot be read.
+struct ErrorConversion : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Division by zero, 0/0, square root of a negative number, overflow.
+struct ErrorAritmetico : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Checked floating-point helpers: the measurement must never carry an infinite or undefined
+// number forward, so these raise instead.
+double Dividir(double a, double b);
+double Raiz(double v);

@@ -1,0 +1,5 @@
+#pragma once
+#include <cstdint>
+
+// Milliseconds of a steady clock, truncated to 32 bits: wraps like the platform's tick count.
+uint32_t ContadorMs();

@@ -1,0 +1,74 @@
+#pragma once
+// The frame unit: one FITS frame of 16-bit values on two axes, its header cards and
+// bounds-safe pixel access. All frame state is unit-level: exactly one frame exists at a time.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Pixel matrix, Imagen[x][y] with x along NAXIS1. One contiguous block, column after column,
+// so that a column is a view and the measurement's y-inner loops read memory in order.
+// Both indexings are range-checked and raise ErrorRango outside the matrix.
+class FITSImageArea {
+public:
+    template <typename T> class Columna {
+    public:
+        Columna(T* datos, size_t alto) : datos_(datos), alto_(alto) {}
+        T& operator[](size_t y) const;
+        size_t size() const { return alto_; }
+
+    private:
+        T* datos_;
+        size_t alto_;
+    };
+
+    Columna<uint16_t> operator[](size_t x);
+    Columna<const uint16_t> operator[](size_t x) const;
+    size_t size() const { return ancho_; } // number of columns
+    bool empty() const { return datos_.empty(); }
+
+    void Asignar(size_t ancho, size_t alto); // allocates once; values set to 0
+    void Liberar();
+    uint16_t* Datos() { return datos_.data(); }
+    const uint16_t* Datos() const { return datos_.data(); }
+    size_t Alto() const { return alto_; }
+
+private:
+    std::vector<uint16_t> datos_;
+    size_t ancho_ = 0;
+    size_t alto_ = 0;
+};
+
+// Unit-level state of the current frame.
+extern std::vector<std::string> Cabecera; // header cards in file order, without "END"
+extern FITSImageArea Imagen;
+extern std::string Mensaje; // last status or error message
+
+class TPlaca {
+public:
+    TPlaca();  // fresh card list, axis lengths 0, Mensaje "UTPlaca BETA"
+    ~TPlaca(); // frees the card list and the matrix
+    TPlaca(const TPlaca&) = delete;
+    TPlaca& operator=(const TPlaca&) = delete;
+
+    // Loads a file; false with Mensaje set when it is missing or not a supported frame.
+    // Raises ErrorConversion for unreadable or inconsistent files, ErrorRango for a blank
+    // looked-up value field.
+    bool LeerFits(const std::string& Archivo);
+    uint16_t Ancho() const;
+    uint16_t Alto() const;
+    // 0 for every position outside the frame.
+    uint16_t Pixel(int64_t X, int64_t Y) const;
+
+    std::string LeerClave(const std::string& Nombre) const;
+    void EscribirClave(const std::string& Nombre, const std::string& Valor,
+                       const std::string& Comentario);
+
+    // Circular Gaussian fit on a box of Imagen (defined with the measurement).
+    void AjustarGauss(int32_t CentroX, int32_t CentroY, int32_t Radio, float& PosX, float& PosY,
+                      int32_t& Flujo, int32_t& FondoAjustado, float& SenalRuido,
+                      float& SenalRuidoPico, float& FWHM, char& Calidad, int32_t Saturacion);
+};
+
+// Removes leading and trailing characters with codes 0 to 32.
+std::string Recortar(const std::string& texto);

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Quorvel needs to build, test and run, when they are missing.
+set -euo pipefail
+paquetes=(cmake g++ make pkg-config qt6-base-dev libgtest-dev libbenchmark-dev libcfitsio-dev
+          clang libclang-rt-14-dev fonts-comic-neue xvfb xauth imagemagick)
+faltan=()
+for p in "${paquetes[@]}"; do
+    dpkg -s "$p" >/dev/null 2>&1 || faltan+=("$p")
+done
+if [ ${#faltan[@]} -gt 0 ]; then
+    echo "Instalando: ${faltan[*]}"
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${faltan[@]}"
+fi

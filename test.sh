@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds Quorvel and runs every test: once normally, once with AddressSanitizer and
+# UndefinedBehaviorSanitizer. Exits non-zero when anything fails.
+set -euo pipefail
+cd "$(dirname "$0")"
+./setup.sh
+export QT_QPA_PLATFORM=offscreen
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j2
+(cd build && ctest --output-on-failure)
+
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_BENCH=OFF
+cmake --build build-asan -j2
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure)
