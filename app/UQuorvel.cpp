@@ -1,0 +1,325 @@
+#include "UQuorvel.h"
+
+#include "Medida.h"
+#include "Reloj.h"
+#include "USelDir.h"
+#include "UTPlaca.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+TFSelDir* FSelDir = nullptr;
+
+namespace {
+
+constexpr int RutaReal = Qt::UserRole; // the entry's path as bytes, for opening and deleting
+
+QString DeBytes(const std::string& s) { return QFile::decodeName(QByteArray::fromStdString(s)); }
+std::string ABytes(const QString& s) { return QFile::encodeName(s).toStdString(); }
+
+std::string DirectorioDelEjecutable() {
+    std::string ruta = ABytes(QCoreApplication::applicationFilePath());
+    if (ruta.empty()) {
+        char buf[4096];
+        const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+        if (n > 0) ruta.assign(buf, static_cast<size_t>(n));
+    }
+    return ruta.substr(0, ruta.rfind('/') + 1);
+}
+
+// An installed program cannot write beside itself: the setting then lives in the user's
+// configuration folder.
+std::string DirectorioDeAjustes() {
+    std::string dir = DirectorioDelEjecutable();
+    if (!dir.empty() && ::access(dir.c_str(), W_OK) == 0) return dir;
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    std::string base = xdg && *xdg ? xdg : std::string(home ? home : "") + "/.config";
+    dir = base + "/quorvel/";
+    ::mkdir(base.c_str(), 0755);
+    ::mkdir(dir.c_str(), 0755);
+    return dir;
+}
+
+bool ExisteFichero(const std::string& ruta) {
+    struct stat st {};
+    return ::stat(ruta.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+std::string LeerPrimeraLinea(const std::string& ruta) {
+    std::ifstream f(ruta, std::ios::binary);
+    if (!f) throw std::runtime_error("No se puede abrir " + ruta + ": " + std::strerror(errno));
+    std::string linea;
+    std::getline(f, linea, '\n');
+    if (f.bad()) throw std::runtime_error("No se puede leer " + ruta);
+    linea.erase(std::remove(linea.begin(), linea.end(), '\r'), linea.end());
+    return linea;
+}
+
+// Written beside the old file and renamed over it, so a failed write never leaves a
+// truncated setting behind.
+void EscribirLinea(const std::string& ruta, const std::string& linea) {
+    const std::string temporal = ruta + ".tmp";
+    FILE* f = std::fopen(temporal.c_str(), "wb");
+    if (!f) throw std::runtime_error("No se puede escribir " + ruta + ": " + std::strerror(errno));
+    const std::string contenido = linea + "\r\n";
+    const bool escrito = std::fwrite(contenido.data(), 1, contenido.size(), f) == contenido.size();
+    const bool cerrado = std::fclose(f) == 0;
+    if (!escrito || !cerrado || std::rename(temporal.c_str(), ruta.c_str()) != 0) {
+        const std::string causa = std::strerror(errno);
+        std::remove(temporal.c_str());
+        throw std::runtime_error("No se puede escribir " + ruta + ": " + causa);
+    }
+}
+
+char MinusculaLatin1(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7))
+        return static_cast<char>(u + 32);
+    return c;
+}
+
+bool AntesEnListado(const std::string& a, const std::string& b) {
+    const auto mayuscula = [](unsigned char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; };
+    const bool menor = std::lexicographical_compare(
+        a.begin(), a.end(), b.begin(), b.end(), [&](char x, char y) {
+            return mayuscula(static_cast<unsigned char>(x)) <
+                   mayuscula(static_cast<unsigned char>(y));
+        });
+    const bool mayor = std::lexicographical_compare(
+        b.begin(), b.end(), a.begin(), a.end(), [&](char x, char y) {
+            return mayuscula(static_cast<unsigned char>(x)) <
+                   mayuscula(static_cast<unsigned char>(y));
+        });
+    return menor || (!mayor && a < b);
+}
+
+void AplicarFuente(QWidget* w, const QString& familia, int pixeles) {
+    QFont f(familia);
+    f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(pixeles);
+    w->setFont(f);
+}
+
+} // namespace
+
+bool EsExtensionFits(const std::string& ruta) {
+    std::string texto(ruta);
+    std::transform(texto.begin(), texto.end(), texto.begin(), MinusculaLatin1);
+    const size_t barra = texto.rfind('/');
+    const size_t punto = texto.rfind('.');
+    if (punto == std::string::npos || (barra != std::string::npos && punto < barra)) return false;
+    const std::string extension = texto.substr(punto, 5);
+    return extension == ".fit" || extension == ".fts" || extension == ".fits";
+}
+
+std::vector<std::string> FotosDeCarpeta(const std::string& carpeta) {
+    std::vector<std::string> nombres;
+    if (DIR* d = ::opendir(carpeta.empty() ? "/" : carpeta.c_str())) {
+        while (const dirent* e = ::readdir(d)) {
+            if (e->d_name[0] == '.') continue; // hidden files, "." and ".."
+            struct stat st {};
+            const std::string ruta = carpeta + "/" + e->d_name;
+            if (::stat(ruta.c_str(), &st) == 0 && S_ISREG(st.st_mode)) nombres.emplace_back(e->d_name);
+        }
+        ::closedir(d);
+    }
+    std::sort(nombres.begin(), nombres.end(), AntesEnListado);
+    std::vector<std::string> lista;
+    lista.reserve(nombres.size());
+    for (const std::string& n : nombres) lista.push_back(carpeta + "/" + n);
+    // From the last entry to the first, so deletions leave the rest in place.
+    for (size_t i = lista.size(); i-- > 0;)
+        if (!EsExtensionFits(lista[i])) lista.erase(lista.begin() + static_cast<std::ptrdiff_t>(i));
+    return lista;
+}
+
+TFQuorvel::TFQuorvel(const std::string& dirPrograma) : DirPrograma(dirPrograma) {
+    setWindowTitle("Quorvel");
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(395, 480);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, p.color(QPalette::Button));
+    setPalette(p);
+    setAutoFillBackground(true);
+    AplicarFuente(this, "MS Sans Serif", 11);
+
+    Button1 = new QPushButton("Carpeta...", this);
+    Button1->setGeometry(13, 402, 100, 30);
+    Button2 = new QPushButton("Puesta a cero", this);
+    Button2->setGeometry(13, 442, 100, 30);
+    Edit1 = new QLineEdit(this);
+    Edit1->setGeometry(124, 407, 245, 21);
+    ListaFotos = new QListWidget(this);
+    ListaFotos->setGeometry(84, 76, 133, 133);
+    ListaFotos->hide();
+    for (QPushButton* b : {Button1, Button2}) b->setAutoDefault(false);
+    setTabOrder(Button1, Button2);
+    setTabOrder(Button2, ListaFotos);
+    setTabOrder(ListaFotos, Chart1);
+    setTabOrder(Chart1, Chart2);
+    setTabOrder(Chart2, Chart3);
+    setTabOrder(Chart3, Edit1);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(500);
+    connect(Timer1, &QTimer::timeout, this, &TFQuorvel::Timer1Timer);
+    connect(Button1, &QPushButton::clicked, this, &TFQuorvel::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TFQuorvel::Button2Click);
+
+    Preguntar = [this](const QString& titulo, const QString& texto) {
+        QMessageBox caja(QMessageBox::NoIcon, titulo, texto, QMessageBox::Yes | QMessageBox::No,
+                         this);
+        caja.setDefaultButton(QMessageBox::Yes);
+        return caja.exec() == QMessageBox::Yes;
+    };
+    MostrarError = [this](const QString& texto) {
+        QMessageBox::critical(this, "Quorvel", texto);
+    };
+
+    if (const QScreen* pantalla = QGuiApplication::primaryScreen())
+        move(pantalla->availableGeometry().center() - rect().center());
+
+    Ejecutar([this] { FormCreate(); });
+}
+
+void TFQuorvel::Ejecutar(const std::function<void()>& cuerpo) {
+    try {
+        cuerpo();
+    } catch (const std::exception& e) {
+        MostrarError(QString::fromUtf8(e.what()));
+    }
+}
+
+std::string TFQuorvel::ArchivoAjustes() const { return DirPrograma + "quorvel.ini"; }
+
+void TFQuorvel::FormCreate() {
+    if (DirPrograma.empty()) DirPrograma = DirectorioDeAjustes();
+    if (!ExisteFichero(ArchivoAjustes())) return;
+    Edit1->setText(DeBytes(LeerPrimeraLinea(ArchivoAjustes())));
+    PuestaACero();
+    Timer1->start();
+}
+
+void TFQuorvel::FormClose() { EscribirLinea(ArchivoAjustes(), ABytes(Edit1->text())); }
+
+void TFQuorvel::closeEvent(QCloseEvent* evento) {
+    // A failed write is reported, but the window closes all the same.
+    if (!cierrePendiente_) Ejecutar([this] { FormClose(); });
+    if (enCiclo_) {
+        // Closed from inside a cycle: the cycle finishes first, then the window goes.
+        cierrePendiente_ = true;
+        evento->ignore();
+        return;
+    }
+    Timer1->stop();
+    evento->accept();
+}
+
+void TFQuorvel::Button1Click() {
+    Ejecutar([this] {
+        Timer1->stop();
+        if (FSelDir && FSelDir->exec() == 1)
+            Edit1->setText(FSelDir->Edit1->text());
+        else
+            Edit1->clear();
+        if (!Edit1->text().isEmpty()) {
+            PuestaACero();
+            Timer1->start();
+        }
+    });
+}
+
+void TFQuorvel::Button2Click() {
+    Ejecutar([this] {
+        Timer1->stop();
+        if (Preguntar("Orvex - Quorvel",
+                      QString::fromUtf8("     ¿Borramos todas las imágenes y datos?     "))) {
+            for (int i = ListaFotos->count(); i-- > 0;) {
+                const QByteArray ruta = ListaFotos->item(i)->data(RutaReal).toByteArray();
+                ::unlink(ruta.constData()); // a file that cannot go is passed over
+            }
+            PuestaACero();
+        }
+        Timer1->start();
+    });
+}
+
+void TFQuorvel::VaciarListaFotos() {
+    ListaFotos->clear();
+    FotosProcesadas = 0;
+}
+
+void TFQuorvel::Timer1Timer() {
+    if (enCiclo_) return; // due while a cycle runs: the cycle's own restart brings the next one
+    enCiclo_ = true;
+    Ejecutar([this] {
+        Timer1->stop();
+        ListarFotos();
+        Esperar(100);
+        ProcesarFotos();
+        Timer1->start();
+    });
+    enCiclo_ = false;
+    if (cierrePendiente_) {
+        Timer1->stop();
+        close();
+    }
+}
+
+void TFQuorvel::ListarFotos() {
+    ListaFotos->clear();
+    for (const std::string& ruta : FotosDeCarpeta(ABytes(Edit1->text()))) {
+        auto* item = new QListWidgetItem(DeBytes(ruta));
+        item->setData(RutaReal, QByteArray::fromStdString(ruta));
+        ListaFotos->addItem(item);
+    }
+}
+
+void TFQuorvel::Esperar(int32_t ms) {
+    const uint32_t inicio = ContadorMs();
+    while (static_cast<int64_t>(static_cast<uint32_t>(ContadorMs() - inicio)) <=
+           static_cast<int64_t>(ms)) {
+    }
+}
+
+void TFQuorvel::ProcesarFotos() {
+    TListaOrdenada ListaOrdenada;
+    TListaAcumulada ListaAcumulada;
+    const int n = ListaFotos->count();
+    for (int k = FotosProcesadas; k < n; ++k) {
+        TPlaca Placa; // released at the end of the entry, whatever happened
+        try {
+            const QListWidgetItem* item = ListaFotos->item(k);
+            if (!item) throw ErrorRango("La lista de fotos ya no tiene la posición " + std::to_string(k));
+            Placa.LeerFits(item->data(RutaReal).toByteArray().toStdString());
+            const TFigurasFoco f = MedirEstrella(Placa, ListaOrdenada, ListaAcumulada);
+            MostrarMedidas(k, f.Maximo, f.FWHM, f.HFD);
+        } catch (...) {
+            // A frame that cannot be loaded or measured is skipped without a word.
+        }
+    }
+    FotosProcesadas = ListaFotos->count();
+}

@@ -1,0 +1,65 @@
+#pragma once
+// The main window: layout, settings file, the two commands and the folder watch cycle.
+#include "HistorialFoco.h"
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QCloseEvent;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTimer;
+class TFSelDir;
+
+extern TFSelDir* FSelDir; // created after the main window, hidden until "Carpeta..."
+
+class TFQuorvel : public THistorialFoco {
+    Q_OBJECT
+public:
+    // dirPrograma: where "quorvel.ini" lives; empty means beside the executable (or the user's
+    // configuration folder when that one is not writable).
+    explicit TFQuorvel(const std::string& dirPrograma = {});
+
+    void FormCreate();
+    void FormClose();
+    void Button1Click();
+    void Button2Click();
+    void Timer1Timer();
+    void ListarFotos();
+    static void Esperar(int32_t ms);
+    void ProcesarFotos();
+
+    // Seams for the confirmation box and the error box, so tests never block on them.
+    std::function<bool(const QString& titulo, const QString& texto)> Preguntar;
+    std::function<void(const QString& texto)> MostrarError;
+
+    QPushButton* Button1;
+    QPushButton* Button2;
+    QLineEdit* Edit1;
+    QListWidget* ListaFotos;
+    QTimer* Timer1;
+    int32_t FotosProcesadas = 0;
+    std::string DirPrograma;
+
+protected:
+    void VaciarListaFotos() override;
+    void closeEvent(QCloseEvent* evento) override;
+
+private:
+    // Runs a handler's body; an error escaping it goes to the error box and skips the rest.
+    void Ejecutar(const std::function<void()>& cuerpo);
+    std::string ArchivoAjustes() const;
+
+    bool enCiclo_ = false;       // a tick that comes due inside a cycle is not run
+    bool cierrePendiente_ = false; // closed during a cycle: close when the cycle ends
+};
+
+// The folder's regular, non-hidden files as full paths, names in a fixed order (ASCII letters
+// folded to upper case, then bytes), keeping only the FITS extensions.
+std::vector<std::string> FotosDeCarpeta(const std::string& carpeta);
+// Whether a path's extension (lower-cased, cut to five characters) is ".fit", ".fts" or ".fits".
+bool EsExtensionFits(const std::string& ruta);
