@@ -57,9 +57,11 @@ private:
     int fd_;
 };
 
+// Only a regular file counts: a directory has no frame, and a FIFO or a device would block the
+// open or feed the header loop without end.
 bool ExisteFichero(const std::string& nombre) {
     struct stat st {};
-    return ::stat(nombre.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return ::stat(nombre.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 } // namespace
