@@ -223,10 +223,12 @@ bool TPlaca::LeerFits(const std::string& ArchivoFits) {
     const int64_t necesario = static_cast<int64_t>(registrosCabecera * Registro) + ancho * alto * 2;
     if (archivo.Tamano() < necesario) throw ErrorConversion("Datos FITS incompletos");
 
-    PrimerEje = static_cast<uint16_t>(ancho);
-    SegundoEje = static_cast<uint16_t>(alto);
-    const size_t w = PrimerEje, h = SegundoEje;
+    // The axis lengths follow the allocation, so that they never describe more than the matrix
+    // holds, even when the allocation fails.
+    const auto w = static_cast<size_t>(ancho), h = static_cast<size_t>(alto);
     Imagen.Asignar(w, h);
+    PrimerEje = static_cast<uint16_t>(w);
+    SegundoEje = static_cast<uint16_t>(h);
     uint16_t* matriz = Imagen.Datos();
 
     // Data: big-endian values, the first axis fastest. Rows are gathered in blocks and written
