@@ -1,0 +1,103 @@
+#pragma once
+// Value lists and the fast line series of the chart control. Plain C++: the widget only
+// reads this state when it paints.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// A colour as 0xRRGGBB.
+using TColor = uint32_t;
+constexpr TColor ColorRGB(uint8_t r, uint8_t g, uint8_t b) {
+    return (TColor(r) << 16) | (TColor(g) << 8) | TColor(b);
+}
+constexpr TColor clBlack = ColorRGB(0, 0, 0);
+constexpr TColor clWhite = ColorRGB(255, 255, 255);
+constexpr TColor clRed = ColorRGB(255, 0, 0);
+constexpr TColor clGreen = ColorRGB(0, 128, 0);
+constexpr TColor clGray = ColorRGB(128, 128, 128);
+constexpr TColor clDkGray = ColorRGB(64, 64, 64);
+
+enum class TChartListOrder { loNone, loAscending, loDescending };
+
+struct TChartPen {
+    TColor Color = clBlack;
+    int Width = 1;
+    bool Visible = true;
+    bool Dotted = false;
+};
+
+struct TChartBrush {
+    TColor Color = clWhite;
+    bool Clear = false; // not filled
+};
+
+// One coordinate of every point of a series. The minimum and maximum are cached: the display
+// asks for them on every frame, and they are recomputed only after a change.
+class TChartValueList {
+public:
+    TChartValueList(std::string nombre, TChartListOrder orden)
+        : Name(std::move(nombre)), Order(orden) {}
+
+    std::string Name;
+    double Multiplier = 1;
+    bool DateTime = false;
+    TChartListOrder Order;
+
+    int32_t Count() const { return static_cast<int32_t>(Valores.size()); }
+    double operator[](int32_t i) const;
+    const std::vector<double>& Datos() const { return Valores; }
+    double MinValue() const;
+    double MaxValue() const;
+
+private:
+    friend class TFastLineSeries;
+    void Insertar(int32_t i, double v);
+    void Vaciar();
+    void CalcularEstadisticas() const;
+
+    std::vector<double> Valores;
+    mutable bool Obsoletas = true;
+    mutable double Minimo = 0, Maximo = 0;
+};
+
+// A plain polyline through its points, kept in ascending x order.
+class TFastLineSeries {
+public:
+    TChartValueList XValues{"X", TChartListOrder::loAscending};
+    TChartValueList YValues{"Y", TChartListOrder::loNone};
+    bool Active = true;
+    bool MarksVisible = false;
+    int MarksArrowLength = 8;
+
+    // Called after every change, so that the owner can ask for a repaint.
+    std::function<void()> AlCambiar;
+
+    // Inserts after the last point whose x is not above the new x; returns its index.
+    int32_t AddXY(double x, double y, TColor color);
+    void Clear();
+
+    int32_t Count() const { return XValues.Count(); }
+    TColor ValueColor(int32_t i) const;
+
+    double MinXValue() const { return XValues.MinValue(); }
+    double MaxXValue() const { return XValues.MaxValue(); }
+    double MinYValue() const { return YValues.MinValue(); }
+    double MaxYValue() const { return YValues.MaxValue(); }
+
+    TColor SeriesColor() const { return Color; }
+    void SetSeriesColor(TColor c);
+    const TChartPen& LinePen() const { return Lapiz; }
+    // The line's colour is the series colour.
+    void SetLinePenColor(TColor c) { SetSeriesColor(c); }
+    void SetLinePenWidth(int ancho);
+
+private:
+    void Cambio() const {
+        if (AlCambiar) AlCambiar();
+    }
+
+    std::vector<TColor> Colores;
+    TColor Color = clRed;
+    TChartPen Lapiz{clRed, 1, true, false};
+};
