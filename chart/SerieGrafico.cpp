@@ -18,8 +18,18 @@ double TChartValueList::MaxValue() const {
 }
 
 void TChartValueList::Insertar(int32_t i, double v) {
+    const bool alFinal = i == Count() && !Valores.empty();
     Valores.insert(Valores.begin() + i, v);
-    Obsoletas = true;
+    // An appended value is the next step of the scan over the list, so fresh statistics
+    // take it in place: the display's per-frame queries stay flat however long the run.
+    if (alFinal && !Obsoletas) {
+        if (v < Minimo)
+            Minimo = v;
+        else if (v > Maximo)
+            Maximo = v;
+    } else {
+        Obsoletas = true;
+    }
 }
 
 void TChartValueList::Vaciar() {

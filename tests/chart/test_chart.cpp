@@ -62,11 +62,14 @@ TEST(SerieGrafico, StatisticsEmptyCachedAndStale) {
     EXPECT_EQ(s.MinYValue(), -2);
     s.AddXY(6, 7, clRed);
     EXPECT_EQ(s.MaxYValue(), 7);
+    s.AddXY(-1, -9, clRed); // inserted in front: scanned again
+    EXPECT_EQ(s.MinYValue(), -9);
+    EXPECT_EQ(s.MinXValue(), -1);
     s.Clear();
     EXPECT_EQ(s.Count(), 0);
     EXPECT_EQ(s.MinYValue(), 0);
     EXPECT_EQ(s.MaxXValue(), 0);
-    EXPECT_EQ(cambios, 8); // every change asks for a repaint
+    EXPECT_EQ(cambios, 9); // every change asks for a repaint
 }
 
 TEST(SerieGrafico, LinePenColourIsTheSeriesColour) {
