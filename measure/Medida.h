@@ -1,0 +1,54 @@
+#pragma once
+// The star of one frame: background, centroid and peak in two passes, the half-flux diameter
+// and the FWHM figure.
+#include "ListasTrabajo.h"
+#include "UTPlaca.h"
+
+#include <cstdint>
+
+// Measurement state of one frame. The box bounds are inclusive and never clipped to the
+// frame: positions outside it read 0.
+struct TMedida {
+    TMedida(TPlaca& Placa, TListaOrdenada& ListaOrdenada, TListaAcumulada& ListaAcumulada)
+        : Placa(Placa), ListaOrdenada(ListaOrdenada), ListaAcumulada(ListaAcumulada) {}
+
+    int32_t XMin = 0, XMax = 0, YMin = 0, YMax = 0;
+    double NivelFondo = 0;
+    double CentroideX = 0, CentroideY = 0;
+    int32_t Maximo = 0;
+    TPlaca& Placa;
+    TListaOrdenada& ListaOrdenada;
+    TListaAcumulada& ListaAcumulada;
+
+    // Trimmed mean of the box's two-pixel border ring.
+    void CalcularFondo();
+    // Background-subtracted centroid and raw peak of the box interior.
+    void CalcularCentroide();
+    // 25 x 25 box around the rounded centroid; ErrorRango when it leaves the 32-bit range.
+    void ColocarCaja();
+    // Whole frame less its outermost line, then the 25 x 25 box.
+    void LocalizarEstrella();
+    // Half-flux diameter around the centroid, over the box interior.
+    double CalcularHFD();
+};
+
+// Total, half and the interpolated diameter from the cumulative entries.
+double InterpolarHFD(const TListaAcumulada& ListaAcumulada, char Decimal);
+
+// Half-size of the fit window for a half-flux diameter.
+int32_t RadioAjuste(double HFD);
+// 10 for a diameter of 10 or more, else the fitted FWHM; Calidad is the fit's flag, or ' '
+// when no fit ran.
+float ElegirFWHM(TPlaca& Placa, double HFD, double CentroideX, double CentroideY, char& Calidad);
+
+struct TFigurasFoco {
+    int32_t Maximo;
+    float FWHM;
+    double HFD;
+    double CentroideX, CentroideY, NivelFondo;
+    char Calidad; // ' ' when no fit ran
+};
+
+// LocalizarEstrella, CalcularHFD and the FWHM choice on a loaded frame; raises on failure.
+TFigurasFoco MedirEstrella(TPlaca& Placa, TListaOrdenada& ListaOrdenada,
+                           TListaAcumulada& ListaAcumulada);
