@@ -154,7 +154,7 @@ std::vector<std::string> FotosDeCarpeta(const std::string& carpeta) {
     return lista;
 }
 
-TFQuorvel::TFQuorvel(const std::string& dirPrograma) : DirPrograma(dirPrograma) {
+TFQuorvel::TFQuorvel(const std::string& dirPrograma, bool crear) : DirPrograma(dirPrograma) {
     setWindowTitle("Quorvel");
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -202,6 +202,10 @@ TFQuorvel::TFQuorvel(const std::string& dirPrograma) : DirPrograma(dirPrograma) 
     if (const QScreen* pantalla = QGuiApplication::primaryScreen())
         move(pantalla->availableGeometry().center() - rect().center());
 
+    if (crear) Crear();
+}
+
+void TFQuorvel::Crear() {
     Ejecutar([this] { FormCreate(); });
 }
 

@@ -21,8 +21,10 @@ class TFQuorvel : public THistorialFoco {
     Q_OBJECT
 public:
     // dirPrograma: where "quorvel.ini" lives; empty means beside the executable (or the user's
-    // configuration folder when that one is not writable).
-    explicit TFQuorvel(const std::string& dirPrograma = {});
+    // configuration folder when that one is not writable). Tests pass crear = false, set the
+    // seams below and then call Crear().
+    explicit TFQuorvel(const std::string& dirPrograma = {}, bool crear = true);
+    void Crear(); // the creation handler, through the error box
 
     void FormCreate();
     void FormClose();

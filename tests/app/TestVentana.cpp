@@ -1,0 +1,337 @@
+// The main window driven tick by tick on real files in a scratch folder.
+#include "Comun.h"
+#include "UQuorvel.h"
+#include "USelDir.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+std::string Contenido(const std::string& ruta) {
+    std::ifstream f(ruta, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+// Opens the protected display widgets to the tests and answers the boxes.
+class Ventana : public TFQuorvel {
+public:
+    explicit Ventana(const std::string& dir) : TFQuorvel(dir, false) {
+        Responder();
+        Crear();
+    }
+    using TFQuorvel::Chart1;
+    using TFQuorvel::Label2;
+    using TFQuorvel::Label7;
+
+    void Responder() {
+        Preguntar = [this](const QString& titulo, const QString& texto) {
+            preguntas << titulo + "|" + texto;
+            return respuesta;
+        };
+        MostrarError = [this](const QString& texto) { errores << texto; };
+    }
+    std::vector<double> XCrudas() {
+        std::vector<double> x;
+        TFastLineSeries& s = Chart1->Series(0);
+        for (int32_t i = 0; i < s.Count(); ++i) x.push_back(s.XValues[i]);
+        return x;
+    }
+    int32_t Medias() { return Chart1->Series(1).Count(); }
+
+    bool respuesta = false;
+    QStringList preguntas, errores;
+};
+
+// A window whose settings file names the folder, so it starts watching at once.
+struct Vigilancia : ::testing::Test {
+    CarpetaTemporal programa, fotos;
+    std::unique_ptr<Ventana> v;
+
+    void Arrancar() {
+        GuardarFichero(programa / "quorvel.ini", fotos.ruta.string() + "\r\n");
+        v = std::make_unique<Ventana>(programa.ruta.string() + "/");
+    }
+    void Foto(const std::string& nombre, double pico = 20000) {
+        GuardarFichero(fotos / nombre, FotoConEstrella(pico));
+    }
+};
+
+} // namespace
+
+TEST(Ajustes, SinFicheroQuedaInactiva) {
+    CarpetaTemporal programa;
+    Ventana v(programa.ruta.string() + "/");
+    EXPECT_TRUE(v.Edit1->text().isEmpty());
+    EXPECT_FALSE(v.Timer1->isActive());
+    EXPECT_EQ(v.Label2->text(), "0");
+    EXPECT_EQ(v.Chart1->Series(0).Count(), 0);
+}
+
+TEST(Ajustes, PrimeraLinea) {
+    const struct {
+        const char* contenido;
+        const char* carpeta;
+    } casos[] = {
+        {"\r\n", ""},
+        {"", ""},
+        {"/datos/noche\r\n", "/datos/noche"},
+        {"/datos/noche\n", "/datos/noche"},
+        {"/datos/noche", "/datos/noche"},
+        {"/uno\r\n/dos\r\n/tres\r\n", "/uno"},
+        {"/con\rretorno\n", "/conretorno"},
+    };
+    for (const auto& c : casos) {
+        CarpetaTemporal programa;
+        GuardarFichero(programa / "quorvel.ini", c.contenido);
+        Ventana v(programa.ruta.string() + "/");
+        EXPECT_EQ(v.Edit1->text().toStdString(), c.carpeta) << c.contenido;
+        EXPECT_TRUE(v.Timer1->isActive()) << "a settings file always starts the watch";
+        v.close();
+        EXPECT_EQ(Contenido(programa / "quorvel.ini"), std::string(c.carpeta) + "\r\n");
+    }
+}
+
+TEST(Ajustes, CarpetaRecordadaEntreSesiones) {
+    CarpetaTemporal programa;
+    {
+        Ventana v(programa.ruta.string() + "/");
+        v.Edit1->setText("/cielo/m31");
+        v.close();
+    }
+    Ventana v(programa.ruta.string() + "/");
+    EXPECT_EQ(v.Edit1->text(), "/cielo/m31");
+    EXPECT_TRUE(v.Timer1->isActive());
+}
+
+TEST(Ajustes, NoEscribibleAvisaYCierraIgualmente) {
+    CarpetaTemporal programa;
+    Ventana v(programa.ruta.string() + "/no-existe/");
+    v.show();
+    v.Edit1->setText("/cielo");
+    EXPECT_TRUE(v.close());
+    EXPECT_FALSE(v.isVisible());
+    ASSERT_EQ(v.errores.size(), 1);
+    EXPECT_TRUE(v.errores[0].contains("quorvel.ini"));
+}
+
+TEST(Ajustes, UnaCarpetaLlamadaComoElFicheroNoEsAjuste) {
+    CarpetaTemporal programa;
+    fs::create_directory(programa.ruta / "quorvel.ini");
+    Ventana v(programa.ruta.string() + "/");
+    EXPECT_FALSE(v.Timer1->isActive());
+    EXPECT_TRUE(v.errores.isEmpty());
+}
+
+TEST_F(Vigilancia, FotosPresentesSeMidenEnOrden) {
+    Foto("a.fits", 10000);
+    Foto("b.fits", 20000);
+    Foto("c.fits", 30000);
+    Arrancar();
+    v->Timer1Timer();
+    EXPECT_EQ(v->FotosProcesadas, 3);
+    EXPECT_EQ(v->XCrudas(), (std::vector<double>{0, 1, 2}));
+    EXPECT_GT(v->Label2->text().toInt(), 30000);
+    EXPECT_TRUE(v->Timer1->isActive());
+
+    Foto("d.fits");
+    Foto("e.fits");
+    v->Timer1Timer();
+    EXPECT_EQ(v->XCrudas(), (std::vector<double>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(v->Medias(), 1);
+    v->Timer1Timer(); // nothing new: nothing measured twice
+    EXPECT_EQ(v->XCrudas().size(), 5u);
+}
+
+TEST_F(Vigilancia, FotoNoAdmitidaOcupaPosicionSinPunto) {
+    Foto("a.fits");
+    GuardarFichero(fotos / "b.fits", BloqueCabecera({TarjetaFits("SIMPLE", "T"),
+                                                     TarjetaFits("BITPIX", "8"),
+                                                     TarjetaFits("NAXIS", "2")}));
+    Foto("c.fits");
+    GuardarFichero(fotos / "notas.txt", "no es una foto");
+    Arrancar();
+    v->Timer1Timer();
+    EXPECT_EQ(v->FotosProcesadas, 3);
+    EXPECT_EQ(v->XCrudas(), (std::vector<double>{0, 2}));
+}
+
+TEST_F(Vigilancia, FotoTruncadaSeSaltaYNoSeReintenta) {
+    const std::string completa = FotoConEstrella(20000);
+    GuardarFichero(fotos / "a.fits", completa.substr(0, 2880 + 100));
+    Arrancar();
+    v->Timer1Timer();
+    EXPECT_EQ(v->FotosProcesadas, 1);
+    EXPECT_TRUE(v->XCrudas().empty());
+    GuardarFichero(fotos / "a.fits", completa);
+    v->Timer1Timer();
+    EXPECT_TRUE(v->XCrudas().empty());
+}
+
+TEST_F(Vigilancia, CarpetaQueDesapareceYVuelve) {
+    Foto("a.fits");
+    Foto("b.fits");
+    Arrancar();
+    v->Timer1Timer();
+    const fs::path aparte = fotos.ruta.string() + ".aparte";
+    fs::rename(fotos.ruta, aparte);
+    v->Timer1Timer();
+    EXPECT_EQ(v->FotosProcesadas, 0);
+    EXPECT_TRUE(v->errores.isEmpty());
+    fs::rename(aparte, fotos.ruta);
+    v->Timer1Timer();
+    EXPECT_EQ(v->XCrudas(), (std::vector<double>{0, 0, 1, 1}));
+}
+
+TEST_F(Vigilancia, PuestaACeroDurantUnCiclo) {
+    for (const char* n : {"a.fits", "b.fits", "c.fits", "d.fits"}) Foto(n);
+    Arrancar();
+    v->respuesta = false;
+    // Runs inside the message processing that follows the first displayed frame.
+    QTimer::singleShot(0, v.get(), [this] { v->PuestaACero(); });
+    v->Timer1Timer();
+    EXPECT_TRUE(v->XCrudas().empty());
+    EXPECT_EQ(v->FotosProcesadas, 0);
+    EXPECT_EQ(v->ListaFotos->count(), 0);
+    v->Timer1Timer(); // the next tick starts again from the first entry
+    EXPECT_EQ(v->XCrudas(), (std::vector<double>{0, 1, 2, 3}));
+}
+
+TEST_F(Vigilancia, TicDuranteUnCicloNoAnida) {
+    for (const char* n : {"a.fits", "b.fits", "c.fits"}) Foto(n);
+    Arrancar();
+    int tics = 0;
+    QTimer::singleShot(0, v.get(), [&] {
+        ++tics;
+        v->Timer1Timer();
+    });
+    v->Timer1Timer();
+    EXPECT_EQ(tics, 1);
+    EXPECT_EQ(v->XCrudas(), (std::vector<double>{0, 1, 2}));
+}
+
+TEST_F(Vigilancia, CierreDuranteUnCicloEscribeYCierraAlFinal) {
+    for (const char* n : {"a.fits", "b.fits", "c.fits"}) Foto(n);
+    Arrancar();
+    v->show();
+    v->Edit1->setText(QString::fromStdString(fotos.ruta.string()));
+    fs::remove(programa / "quorvel.ini");
+    bool escritoYVisible = false;
+    QTimer::singleShot(0, v.get(), [&] {
+        v->close();
+        escritoYVisible = fs::exists(programa / "quorvel.ini") && v->isVisible();
+    });
+    v->Timer1Timer();
+    EXPECT_TRUE(escritoYVisible);
+    EXPECT_EQ(v->XCrudas().size(), 3u) << "the interrupted cycle finishes";
+    EXPECT_FALSE(v->isVisible());
+    EXPECT_FALSE(v->Timer1->isActive());
+}
+
+TEST_F(Vigilancia, PuestaACeroRespondidaNo) {
+    Foto("a.fits");
+    Arrancar();
+    v->Timer1Timer();
+    v->Timer1->stop();
+    v->respuesta = false;
+    v->Button2->click();
+    ASSERT_EQ(v->preguntas.size(), 1);
+    EXPECT_EQ(v->preguntas[0],
+              QString::fromUtf8("Orvex - Quorvel|     ¿Borramos todas las imágenes y datos?     "));
+    EXPECT_TRUE(fs::exists(fotos / "a.fits"));
+    EXPECT_EQ(v->XCrudas().size(), 1u);
+    EXPECT_NE(v->Label2->text(), "0");
+    EXPECT_TRUE(v->Timer1->isActive());
+}
+
+TEST_F(Vigilancia, PuestaACeroRespondidaSiBorraSoloLasListadas) {
+    for (int i = 0; i < 10; ++i) Foto("f" + std::to_string(i) + ".fits");
+    GuardarFichero(fotos / "notas.txt", "se queda");
+    fs::create_directory(fotos.ruta / "sub");
+    GuardarFichero(fotos / "sub/dentro.fits", FotoConEstrella(1000));
+    CarpetaTemporal fuera;
+    GuardarFichero(fuera / "objetivo.fits", FotoConEstrella(1000));
+    ::symlink((fuera / "objetivo.fits").c_str(), (fotos / "zz-enlace.fits").c_str());
+    Arrancar();
+    v->Timer1Timer();
+    ASSERT_EQ(v->FotosProcesadas, 11);
+    v->respuesta = true;
+    v->Button2->click();
+    std::vector<std::string> quedan;
+    for (const auto& e : fs::directory_iterator(fotos.ruta))
+        quedan.push_back(e.path().filename().string());
+    std::sort(quedan.begin(), quedan.end());
+    EXPECT_EQ(quedan, (std::vector<std::string>{"notas.txt", "sub"}));
+    EXPECT_TRUE(fs::exists(fotos / "sub/dentro.fits"));
+    EXPECT_TRUE(fs::exists(fuera / "objetivo.fits")) << "a link goes, its target stays";
+    EXPECT_TRUE(v->XCrudas().empty());
+    EXPECT_EQ(v->Label2->text(), "0");
+    EXPECT_TRUE(v->Timer1->isActive());
+
+    Foto("nueva.fits");
+    v->Timer1Timer();
+    EXPECT_EQ(v->XCrudas(), std::vector<double>{0});
+}
+
+TEST_F(Vigilancia, CarpetaCanceladaDejaDeVigilar) {
+    Foto("a.fits");
+    Arrancar();
+    TFSelDir selector;
+    FSelDir = &selector;
+    v->Timer1Timer();
+    QTimer::singleShot(0, [] {
+        if (auto* d = qobject_cast<TFSelDir*>(QApplication::activeModalWidget())) d->Button1->click();
+    });
+    v->Button1->click();
+    EXPECT_TRUE(v->Edit1->text().isEmpty());
+    EXPECT_FALSE(v->Timer1->isActive());
+    EXPECT_EQ(v->XCrudas().size(), 1u) << "the charts keep their points";
+
+    QTimer::singleShot(0, [this] {
+        if (auto* d = qobject_cast<TFSelDir*>(QApplication::activeModalWidget())) {
+            d->Edit1->setText(QString::fromStdString(fotos.ruta.string()));
+            d->Button2->click();
+        }
+    });
+    v->Button1->click();
+    EXPECT_EQ(v->Edit1->text().toStdString(), fotos.ruta.string());
+    EXPECT_TRUE(v->Timer1->isActive());
+    EXPECT_TRUE(v->XCrudas().empty()) << "a chosen folder starts a new run";
+    FSelDir = nullptr;
+}
+
+TEST_F(Vigilancia, ExtremoAExtremoConLaCamaraSimulada) {
+    Arrancar();
+    QProcess camara;
+    camara.start(SIMULADOR, {"--fotos", "6", "--ancho", "160", "--alto", "120", "--intervalo",
+                             "0.3", "--semilla", "3", QString::fromStdString(fotos.ruta.string())});
+    ASSERT_TRUE(camara.waitForStarted());
+    for (int i = 0; i < 200 && v->XCrudas().size() < 6; ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(50);
+    }
+    camara.waitForFinished();
+    EXPECT_EQ(v->XCrudas(), (std::vector<double>{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(v->Medias(), 2);
+    EXPECT_NE(v->Label7->text(), "0");
+    EXPECT_TRUE(v->errores.isEmpty());
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,29 @@
+// libFuzzer target for the whole per-frame path: the loader on arbitrary bytes, then the
+// measurement of whatever loaded. Any error must be one of ours, raised, never a crash.
+#include "Medida.h"
+#include "UTPlaca.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t tamano) {
+    static const std::string ruta = "/tmp/quorvel-fuzz-" + std::to_string(::getpid()) + ".fits";
+    FILE* f = std::fopen(ruta.c_str(), "wb");
+    if (!f) return 0;
+    std::fwrite(datos, 1, tamano, f);
+    std::fclose(f);
+
+    TListaOrdenada ListaOrdenada;
+    TListaAcumulada ListaAcumulada;
+    TPlaca Placa;
+    try {
+        Placa.LeerFits(ruta);
+        MedirEstrella(Placa, ListaOrdenada, ListaAcumulada);
+    } catch (const std::runtime_error&) {
+        // refused frames are the expected outcome for most inputs
+    }
+    return 0;
+}
