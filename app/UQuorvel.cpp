@@ -1,5 +1,6 @@
 #include "UQuorvel.h"
 
+#include "Errores.h"
 #include "Medida.h"
 #include "Reloj.h"
 #include "USelDir.h"
