@@ -1,0 +1,120 @@
+// Measures the star of FITS frames from the command line, with the same code the window uses.
+#include "Medida.h"
+#include "Numeros.h"
+#include "UTPlaca.h"
+
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const Ayuda =
+    "Uso: quorvel-medir [--csv] FICHERO...\n"
+    "Carga cada foto FITS de 16 bits, localiza su estrella y escribe una fila por fichero con\n"
+    "el nombre, el valor máximo, la FWHM del ajuste gaussiano, el diámetro de media luz (HFD),\n"
+    "el centroide, el nivel de fondo y la calidad del ajuste (S saturada, C demasiado estrecha,\n"
+    "F demasiado ancha, en blanco si es buena o no hubo ajuste). La primera fila nombra las\n"
+    "columnas.\n"
+    "\n"
+    "Un fichero rechazado o que no se puede medir no da fila: su motivo sale por la salida de\n"
+    "errores. Estado de salida: 0 si todos se midieron, 1 si alguno falló, 2 si el uso es\n"
+    "incorrecto.\n"
+    "\n"
+    "      --csv    CSV (RFC 4180) con punto decimal; sin esta opción, columnas separadas por\n"
+    "               tabuladores con el separador decimal del usuario\n"
+    "  -h, --help   esta ayuda\n"
+    "      --       lo que sigue son ficheros, aunque empiece por '-'\n";
+
+[[noreturn]] void MalUso(const std::string& motivo) {
+    std::fprintf(stderr, "quorvel-medir: %s\n\n%s", motivo.c_str(), Ayuda);
+    std::exit(2);
+}
+
+// A CSV field, quoted when it holds a separator, a quote or a line break.
+std::string CampoCsv(const std::string& texto) {
+    if (texto.find_first_of(",\"\r\n") == std::string::npos) return texto;
+    std::string r = "\"";
+    for (const char c : texto) r += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return r + "\"";
+}
+
+void Fila(const std::vector<std::string>& campos, bool csv) {
+    std::string linea;
+    for (size_t k = 0; k < campos.size(); ++k) {
+        if (k > 0) linea += csv ? "," : "\t";
+        linea += csv ? CampoCsv(campos[k]) : campos[k];
+    }
+    linea += csv ? "\r\n" : "\n";
+    std::fputs(linea.c_str(), stdout);
+}
+
+// The user's decimal separator; the C library's number formatting stays in the "C" locale,
+// which the number texts rely on.
+char DecimalDelUsuario() {
+    char decimal = '.';
+    if (std::setlocale(LC_NUMERIC, "")) {
+        const char* d = std::localeconv()->decimal_point;
+        if (d && d[0] && !d[1]) decimal = d[0];
+    }
+    std::setlocale(LC_NUMERIC, "C");
+    return decimal;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    bool csv = false, opciones = true;
+    std::vector<std::string> ficheros;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (opciones && a == "--") {
+            opciones = false;
+        } else if (opciones && (a == "-h" || a == "--help")) {
+            std::fputs(Ayuda, stdout);
+            return 0;
+        } else if (opciones && a == "--csv") {
+            csv = true;
+        } else if (opciones && a.size() > 1 && a[0] == '-') {
+            MalUso("opción desconocida: " + a);
+        } else {
+            ficheros.push_back(a);
+        }
+    }
+    if (ficheros.empty()) MalUso("falta al menos un fichero");
+
+    SeparadoresUsuario.decimal = DecimalDelUsuario();
+    const char decimal = csv ? '.' : SeparadoresUsuario.decimal;
+    const auto numero = [decimal](double v, const char* formato) {
+        return FormatearNumero(v, formato, decimal);
+    };
+
+    Fila({"Archivo", "Maximo", "FWHM", "HFD", "CentroideX", "CentroideY", "Fondo", "Calidad"}, csv);
+    TListaOrdenada ListaOrdenada;
+    TListaAcumulada ListaAcumulada;
+    int estado = 0;
+    for (const std::string& fichero : ficheros) {
+        std::fflush(stdout); // rows and reasons in the order of the files
+        try {
+            TPlaca Placa;
+            if (!Placa.LeerFits(fichero)) {
+                std::fprintf(stderr, "quorvel-medir: %s: %s\n", fichero.c_str(), Mensaje.c_str());
+                estado = 1;
+                continue;
+            }
+            const TFigurasFoco f = MedirEstrella(Placa, ListaOrdenada, ListaAcumulada);
+            Fila({fichero, FormatearEntero(f.Maximo), numero(f.FWHM, "0.0####"),
+                  numero(f.HFD, "0.000"), numero(f.CentroideX, "0.000"),
+                  numero(f.CentroideY, "0.000"), numero(f.NivelFondo, "0.00"),
+                  std::string(1, f.Calidad)},
+                 csv);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "quorvel-medir: %s: %s\n", fichero.c_str(), e.what());
+            estado = 1;
+        }
+    }
+    return estado;
+}
