@@ -1,0 +1,65 @@
+#pragma once
+// Synthetic frames for the measurement tests, written to a private folder and loaded into the
+// frame unit.
+#include "EscritorFits.h"
+#include "UTPlaca.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+// Counts of a frame, first axis fastest, as the writer wants them.
+struct Cuentas {
+    int64_t ancho, alto;
+    std::vector<uint16_t> v;
+    Cuentas(int64_t w, int64_t h, uint16_t fondo = 0)
+        : ancho(w), alto(h), v(static_cast<size_t>(w * h), fondo) {}
+    uint16_t& operator()(int64_t x, int64_t y) { return v[static_cast<size_t>(y * ancho + x)]; }
+};
+
+// A point-sampled circular Gaussian on a flat sky with Gaussian noise, rounded to counts.
+inline Cuentas Estrella(int64_t w, int64_t h, double cx, double cy, double sigma, double amplitud,
+                        double fondo, double ruido = 0, unsigned semilla = 1) {
+    Cuentas c(w, h);
+    std::mt19937 azar(semilla);
+    std::normal_distribution<double> normal(0.0, ruido > 0 ? ruido : 1.0);
+    for (int64_t y = 0; y < h; ++y)
+        for (int64_t x = 0; x < w; ++x) {
+            const double r2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
+            double v = fondo + amplitud * std::exp(-r2 / (2 * sigma * sigma));
+            if (ruido > 0) v += normal(azar);
+            c(x, y) = static_cast<uint16_t>(std::clamp(std::nearbyint(v), 0.0, 65535.0));
+        }
+    return c;
+}
+
+// Each test gets its own folder, removed afterwards.
+class ConFotos : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string plantilla =
+            (std::filesystem::temp_directory_path() / "quorvel-medida-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(plantilla.data()), nullptr);
+        carpeta_ = plantilla;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        std::filesystem::remove_all(carpeta_, ec);
+    }
+    std::string Guardar(const Cuentas& c, const std::string& nombre = "foto.fits") {
+        const std::string ruta = (carpeta_ / nombre).string();
+        GuardarFichero(ruta, FitsDeCuentas(c.ancho, c.alto, c.v));
+        return ruta;
+    }
+    // Loads the counts into the one frame of the unit.
+    void Cargar(TPlaca& placa, const Cuentas& c) { ASSERT_TRUE(placa.LeerFits(Guardar(c))); }
+    std::filesystem::path carpeta_;
+};

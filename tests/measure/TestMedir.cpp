@@ -1,0 +1,128 @@
+// quorvel-medir end to end, on files written here.
+#include "Fotos.h"
+#include "Medida.h"
+#include "Numeros.h"
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+
+class Medir : public ConFotos {
+protected:
+    struct Resultado {
+        int estado;
+        std::string salida, errores;
+    };
+    Resultado Ejecutar(const std::string& argumentos) {
+        const std::string out = (carpeta_ / "out").string(), err = (carpeta_ / "err").string();
+        const std::string orden =
+            "LC_ALL=C '" MEDIR "' " + argumentos + " >'" + out + "' 2>'" + err + "'";
+        const int r = std::system(orden.c_str());
+        return {WIFEXITED(r) ? WEXITSTATUS(r) : -1, Leer(out), Leer(err)};
+    }
+    static std::string Leer(const std::string& ruta) {
+        std::ifstream f(ruta, std::ios::binary);
+        std::ostringstream s;
+        s << f.rdbuf();
+        return s.str();
+    }
+    static std::vector<std::string> Lineas(const std::string& texto) {
+        std::vector<std::string> r;
+        std::istringstream s(texto);
+        for (std::string l; std::getline(s, l);) r.push_back(l);
+        return r;
+    }
+    // The figures as measured in this process.
+    TFigurasFoco Figuras(const std::string& ruta) {
+        TPlaca placa;
+        placa.LeerFits(ruta);
+        TListaOrdenada o;
+        TListaAcumulada a;
+        return MedirEstrella(placa, o, a);
+    }
+};
+
+TEST_F(Medir, RowsPerFile) {
+    const std::string a = Guardar(Estrella(80, 60, 30.2, 31.7, 1.6, 9000, 500, 5, 1), "a.fits");
+    const std::string b = Guardar(Estrella(80, 60, 50.6, 20.1, 2.4, 4000, 800, 9, 2), "b.fit");
+    const Resultado r = Ejecutar("'" + a + "' '" + b + "'");
+    EXPECT_EQ(r.estado, 0);
+    EXPECT_EQ(r.errores, "");
+    const auto lineas = Lineas(r.salida);
+    ASSERT_EQ(lineas.size(), 3u);
+    EXPECT_EQ(lineas[0], "Archivo\tMaximo\tFWHM\tHFD\tCentroideX\tCentroideY\tFondo\tCalidad");
+    const TFigurasFoco f = Figuras(b);
+    EXPECT_EQ(lineas[2], b + "\t" + std::to_string(f.Maximo) + "\t" +
+                             FormatearNumero(f.FWHM, "0.0####") + "\t" +
+                             FormatearNumero(f.HFD, "0.000") + "\t" +
+                             FormatearNumero(f.CentroideX, "0.000") + "\t" +
+                             FormatearNumero(f.CentroideY, "0.000") + "\t" +
+                             FormatearNumero(f.NivelFondo, "0.00") + "\t" + f.Calidad);
+}
+
+TEST_F(Medir, CsvQuotesNamesAndEndsLinesWithCrLf) {
+    Cuentas caliente(80, 60, 300);
+    caliente(40, 30) = 20000; // one hot pixel
+    const std::string a = Guardar(caliente, "uno, \"dos\".fits");
+    const Resultado r = Ejecutar("--csv '" + a + "'");
+    EXPECT_EQ(r.estado, 0);
+    const TFigurasFoco f = Figuras(a);
+    std::string quoted = a;
+    quoted.replace(quoted.find('"'), 1, "\"\"");
+    quoted.replace(quoted.rfind('"'), 1, "\"\"");
+    EXPECT_EQ(r.salida,
+              "Archivo,Maximo,FWHM,HFD,CentroideX,CentroideY,Fondo,Calidad\r\n\"" + quoted + "\"," +
+                  std::to_string(f.Maximo) + "," + FormatearNumero(f.FWHM, "0.0####") + "," +
+                  FormatearNumero(f.HFD, "0.000") + "," + FormatearNumero(f.CentroideX, "0.000") +
+                  "," + FormatearNumero(f.CentroideY, "0.000") + "," +
+                  FormatearNumero(f.NivelFondo, "0.00") + "," + f.Calidad + "\r\n");
+    EXPECT_EQ(f.Calidad, 'C'); // a star narrower than a pixel
+}
+
+TEST_F(Medir, FailuresGoToStandardErrorAndExitOne) {
+    const std::string bien = Guardar(Estrella(80, 60, 30, 30, 2, 5000, 100), "bien.fits");
+    const std::string vacia = Guardar(Cuentas(40, 40, 0), "vacia.fits");
+    const std::string tres = (carpeta_ / "tres.fits").string();
+    auto tarjetas = TarjetasBasicas(8, 8);
+    tarjetas[2] = TarjetaFits("NAXIS", "3");
+    GuardarFichero(tres, BloqueCabecera(tarjetas));
+    const std::string falta = (carpeta_ / "falta.fits").string();
+
+    const Resultado r = Ejecutar("'" + falta + "' '" + tres + "' '" + bien + "' '" + vacia + "'");
+    EXPECT_EQ(r.estado, 1);
+    EXPECT_EQ(Lineas(r.salida).size(), 2u); // the header and the one good frame
+    const auto errores = Lineas(r.errores);
+    ASSERT_EQ(errores.size(), 3u);
+    EXPECT_EQ(errores[0], "quorvel-medir: " + falta + ": No se encuentra el fichero " + falta);
+    EXPECT_EQ(errores[1], "quorvel-medir: " + tres + ": Solo se admiten FITS bidimensionales");
+    EXPECT_EQ(errores[2].rfind("quorvel-medir: " + vacia + ": ", 0), 0u);
+}
+
+TEST_F(Medir, Usage) {
+    struct Caso {
+        const char* argumentos;
+        int estado;
+        const char* en_salida;
+        const char* en_errores;
+    };
+    const Caso casos[] = {
+        {"", 2, "", "falta al menos un fichero"},
+        {"--csv", 2, "", "falta al menos un fichero"},
+        {"--rapido x.fits", 2, "", "opción desconocida: --rapido"},
+        {"--help", 0, "Uso: quorvel-medir [--csv] FICHERO...", ""},
+        {"-- --csv", 1, "Archivo\tMaximo", "--csv: No se encuentra el fichero --csv"},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.argumentos);
+        const Resultado r = Ejecutar(c.argumentos);
+        EXPECT_EQ(r.estado, c.estado);
+        EXPECT_NE(r.salida.find(c.en_salida), std::string::npos) << r.salida;
+        EXPECT_NE(r.errores.find(c.en_errores), std::string::npos) << r.errores;
+    }
+}
+
+} // namespace
