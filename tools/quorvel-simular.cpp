@@ -27,7 +27,7 @@ const char* const Ayuda =
     "      --alto H        altura en píxeles (960)\n"
     "  -t, --intervalo T   segundos entre fotos (1.0)\n"
     "      --semilla S     semilla del ruido, para series repetibles (según el reloj)\n"
-    "      --sigma-min S   sigma en el mejor foco, en píxeles (1.3)\n"
+    "      --sigma-min S   sigma en el mejor foco, en píxeles (2.0)\n"
     "      --sigma-max S   sigma en los extremos de la serie (4.5)\n"
     "  -h, --help          esta ayuda\n";
 
@@ -51,7 +51,7 @@ struct Opciones {
     double intervalo = 1.0;
     uint64_t semilla = static_cast<uint64_t>(
         std::chrono::steady_clock::now().time_since_epoch().count());
-    double sigmaMin = 1.3, sigmaMax = 4.5;
+    double sigmaMin = 2.0, sigmaMax = 4.5;
 };
 
 Opciones LeerOpciones(int argc, char** argv) {
@@ -92,12 +92,13 @@ Opciones LeerOpciones(int argc, char** argv) {
     return o;
 }
 
-// One exposure: sky of 1000 counts with read and shot noise, and a star of constant flux
-// whose sigma is `sigma`, centred at (cx, cy).
+// One exposure: a sky of 200 counts with read noise and the shot noise of a gain of 4
+// electrons per count, and a star of constant flux whose sigma is `sigma`, centred at
+// (cx, cy); 50000 counts above the sky at best focus.
 std::vector<uint16_t> Exponer(const Opciones& o, double sigma, double cx, double cy,
                               std::mt19937_64& azar) {
-    constexpr double fondo = 1000, ruidoLectura = 8;
-    const double flujo = 2 * M_PI * o.sigmaMin * o.sigmaMin * 45000.0;
+    constexpr double fondo = 200, ruidoLectura = 3, ganancia = 4;
+    const double flujo = 2 * M_PI * o.sigmaMin * o.sigmaMin * 50000.0;
     const double amplitud = flujo / (2 * M_PI * sigma * sigma);
     std::normal_distribution<double> normal(0.0, 1.0);
     std::vector<uint16_t> cuentas(static_cast<size_t>(o.ancho) * o.alto);
@@ -108,7 +109,7 @@ std::vector<uint16_t> Exponer(const Opciones& o, double sigma, double cx, double
             if (std::abs(x - cx) <= r && std::abs(y - cy) <= r)
                 senal += amplitud *
                          std::exp(-((x - cx) * (x - cx) + (y - cy) * (y - cy)) / (2 * sigma * sigma));
-            const double v = senal + normal(azar) * std::sqrt(ruidoLectura * ruidoLectura + senal);
+            const double v = senal + normal(azar) * std::sqrt(ruidoLectura * ruidoLectura + senal / ganancia);
             cuentas[static_cast<size_t>(y) * o.ancho + x] =
                 static_cast<uint16_t>(std::clamp(std::lround(v), 0L, 65535L));
         }
@@ -125,8 +126,9 @@ int main(int argc, char** argv) {
     for (int i = 0; i < o.fotos; ++i) {
         const double t = o.fotos > 1 ? static_cast<double>(i) / (o.fotos - 1) : 0.5;
         const double sigma = o.sigmaMin + (o.sigmaMax - o.sigmaMin) * std::fabs(2 * t - 1);
-        const double cx = o.ancho * 0.55 + 0.3 + deriva(azar);
-        const double cy = o.alto * 0.45 - 0.2 + deriva(azar);
+        // Near the middle of the frame, as when the star was centred for focusing.
+        const double cx = o.ancho / 2.0 + 2.3 + deriva(azar);
+        const double cy = o.alto / 2.0 - 1.7 + deriva(azar);
         const auto cuentas = Exponer(o, sigma, cx, cy, azar);
 
         char nombre[32];
