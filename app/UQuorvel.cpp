@@ -223,12 +223,23 @@ std::string TFQuorvel::ArchivoAjustes() const { return DirPrograma + "quorvel.in
 void TFQuorvel::FormCreate() {
     if (DirPrograma.empty()) DirPrograma = DirectorioDeAjustes();
     if (!ExisteFichero(ArchivoAjustes())) return;
-    Edit1->setText(DeBytes(LeerPrimeraLinea(ArchivoAjustes())));
+    FijarCarpeta(LeerPrimeraLinea(ArchivoAjustes()));
     PuestaACero();
     Timer1->start();
 }
 
-void TFQuorvel::FormClose() { EscribirLinea(ArchivoAjustes(), ABytes(Edit1->text())); }
+void TFQuorvel::FormClose() { EscribirLinea(ArchivoAjustes(), Carpeta()); }
+
+void TFQuorvel::FijarCarpeta(const std::string& bytes) {
+    carpetaBytes_ = bytes;
+    Edit1->setText(DeBytes(bytes));
+}
+
+std::string TFQuorvel::Carpeta() const {
+    // A name that is not valid UTF-8 shows with replacement characters; as long as the box
+    // still shows it unchanged, its real bytes are used.
+    return DeBytes(carpetaBytes_) == Edit1->text() ? carpetaBytes_ : ABytes(Edit1->text());
+}
 
 void TFQuorvel::closeEvent(QCloseEvent* evento) {
     // A failed write is reported, but the window closes all the same.
@@ -247,9 +258,9 @@ void TFQuorvel::Button1Click() {
     Ejecutar([this] {
         Timer1->stop();
         if (FSelDir && FSelDir->exec() == 1)
-            Edit1->setText(FSelDir->Edit1->text());
+            FijarCarpeta(FSelDir->Carpeta());
         else
-            Edit1->clear();
+            FijarCarpeta({});
         if (!Edit1->text().isEmpty()) {
             PuestaACero();
             Timer1->start();
@@ -296,7 +307,7 @@ void TFQuorvel::Timer1Timer() {
 
 void TFQuorvel::ListarFotos() {
     ListaFotos->clear();
-    for (const std::string& ruta : FotosDeCarpeta(ABytes(Edit1->text()))) {
+    for (const std::string& ruta : FotosDeCarpeta(Carpeta())) {
         auto* item = new QListWidgetItem(DeBytes(ruta));
         item->setData(RutaReal, QByteArray::fromStdString(ruta));
         ListaFotos->addItem(item);

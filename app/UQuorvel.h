@@ -47,6 +47,10 @@ public:
     int32_t FotosProcesadas = 0;
     std::string DirPrograma;
 
+    // The watched folder as bytes: what Edit1 shows, or the exact name it was set from.
+    std::string Carpeta() const;
+    void FijarCarpeta(const std::string& bytes);
+
 protected:
     void VaciarListaFotos() override;
     void closeEvent(QCloseEvent* evento) override;
@@ -56,6 +60,7 @@ private:
     void Ejecutar(const std::function<void()>& cuerpo);
     std::string ArchivoAjustes() const;
 
+    std::string carpetaBytes_;
     bool enCiclo_ = false;       // a tick that comes due inside a cycle is not run
     bool cierrePendiente_ = false; // closed during a cycle: close when the cycle ends
 };

@@ -1,5 +1,6 @@
 #include "USelDir.h"
 
+#include <QFile>
 #include <QKeyEvent>
 #include <QScreen>
 
@@ -94,4 +95,10 @@ void TFSelDir::keyPressEvent(QKeyEvent* e) {
     default:
         QDialog::keyPressEvent(e);
     }
+}
+
+std::string TFSelDir::Carpeta() const {
+    const QByteArray real = DirectoryListBox1->DirectorioBytes();
+    const QByteArray texto = QFile::encodeName(Edit1->text());
+    return (QFile::decodeName(real) == Edit1->text() ? real : texto).toStdString();
 }

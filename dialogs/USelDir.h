@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <string>
 #include <vector>
 
 class TFSelDir : public QDialog {
@@ -28,6 +29,10 @@ public:
     void DriveComboBox1Change();
     void DirectoryListBox1Change();
     void Button1Click();
+
+    // The chosen folder as bytes: the directory list's real name while Edit1 still shows it,
+    // otherwise what was typed.
+    std::string Carpeta() const;
 
     // Every way of closing other than the buttons answers "Cancelar".
     void reject() override;
