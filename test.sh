@@ -13,3 +13,6 @@ cmake --build build -j2
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_BENCH=OFF
 cmake --build build-asan -j2
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure)
+
+# The loader and the measurement on fuzzed bytes, for a bounded time with a fixed seed.
+scripts/fuzz.sh 60 1
