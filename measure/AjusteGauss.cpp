@@ -8,6 +8,7 @@
 
 namespace {
 constexpr double Infinito = std::numeric_limits<double>::infinity();
+constexpr double Indefinido = std::numeric_limits<double>::quiet_NaN();
 constexpr int32_t SigmaMin = 20, SigmaMax = 400; // hundredths of a pixel
 constexpr int MaxBarridos = 11;
 } // namespace
@@ -28,7 +29,8 @@ char CalidadAjuste(bool Saturada, float FWHM) {
 
 TAjusteGauss::TAjusteGauss(int32_t CentroX, int32_t CentroY, int32_t Radio, int32_t Saturacion)
     : CentroX(CentroX), CentroY(CentroY), Radio(Radio), Saturacion(Saturacion),
-      Lado(2 * int64_t{Radio} + 1) {
+      Lado(2 * int64_t{Radio} + 1), ExpX0(Indefinido), ExpY0(Indefinido), ExpSigma(Indefinido),
+      DistX0(Indefinido), DistY0(Indefinido) {
     if (Lado < 1) throw ErrorRango("Caja de ajuste de lado negativo");
 }
 
@@ -38,6 +40,9 @@ void TAjusteGauss::CopiarCaja(const FITSImageArea& Imagen) {
         throw ErrorRango("La caja de ajuste sale de la imagen");
     Datos.assign(static_cast<size_t>(Lado * Lado), 0.0);
     Modelo.assign(Datos.size(), 0.0);
+    Exponenciales.assign(Datos.size(), 0.0);
+    DistanciasI.assign(static_cast<size_t>(Lado), 0.0);
+    DistanciasJ.assign(static_cast<size_t>(Lado), 0.0);
     Saturada = false;
     const int64_t x0 = int64_t{CentroX} - Radio, y0 = int64_t{CentroY} - Radio;
     for (int64_t i = 0; i < Lado; ++i) {
@@ -73,10 +78,28 @@ void TAjusteGauss::Estimar() {
 void TAjusteGauss::CalcularModelo() {
     ++Evaluaciones;
     const TParametrosGauss& p = Actual;
-    for (int64_t i = 0; i < Lado; ++i)
-        for (int64_t j = 0; j < Lado; ++j)
-            Modelo[Indice(i, j)] = ValorGauss(static_cast<double>(i), static_cast<double>(j), p.X0,
-                                              p.Y0, p.Amplitud, p.Sigma, p.Fondo);
+    if (!(p.X0 == ExpX0 && p.Y0 == ExpY0 && p.Sigma == ExpSigma)) {
+        ++ModelosConExp;
+        const auto distancias = [this](std::vector<double>& d, double& clave, double centro) {
+            if (centro == clave) return;
+            for (int64_t k = 0; k < Lado; ++k) {
+                const double dk = static_cast<double>(k) - centro;
+                d[static_cast<size_t>(k)] = dk * dk;
+            }
+            clave = centro;
+        };
+        distancias(DistanciasI, DistX0, p.X0);
+        distancias(DistanciasJ, DistY0, p.Y0);
+        const double denominador = 2.0 * (p.Sigma * p.Sigma);
+        for (int64_t i = 0; i < Lado; ++i) {
+            const double di = DistanciasI[static_cast<size_t>(i)];
+            for (int64_t j = 0; j < Lado; ++j)
+                Exponenciales[Indice(i, j)] =
+                    std::exp(-(di + DistanciasJ[static_cast<size_t>(j)]) / denominador);
+        }
+        ExpX0 = p.X0, ExpY0 = p.Y0, ExpSigma = p.Sigma;
+    }
+    for (size_t k = 0; k < Modelo.size(); ++k) Modelo[k] = p.Fondo + p.Amplitud * Exponenciales[k];
 }
 
 double TAjusteGauss::Residuo() const {
@@ -96,11 +119,12 @@ double TAjusteGauss::Evaluar(double TParametrosGauss::*Campo, double Valor) {
 
 void TAjusteGauss::Buscar(double TParametrosGauss::*Campo, double Escala, int32_t Lo, int32_t Hi) {
     const auto valor = [Escala](int64_t k) { return static_cast<double>(k) / Escala; };
-    int64_t a = Lo, b = Hi;
+    int64_t a = Lo, b = Hi, c = 0;
+    double r1 = 0, r2 = 0;
     do {
-        const int64_t c = Redondear((static_cast<double>(a) + static_cast<double>(b)) / 2);
-        const double r1 = Evaluar(Campo, valor(c));
-        const double r2 = Evaluar(Campo, valor(c + 1));
+        c = Redondear((static_cast<double>(a) + static_cast<double>(b)) / 2);
+        r1 = Evaluar(Campo, valor(c));
+        r2 = Evaluar(Campo, valor(c + 1));
         if (r1 > r2)
             a = c;
         else
@@ -108,10 +132,17 @@ void TAjusteGauss::Buscar(double TParametrosGauss::*Campo, double Escala, int32_
     } while (b - a >= 10);
 
     // An empty scan (bounds the wrong way round) saves nothing, and the field goes back to
-    // the value it had before this search.
+    // the value it had before this search. The last halving step's two points fall inside the
+    // scan; with the other fields unchanged their residuals are already known.
     MejorResiduo = Infinito;
     for (int64_t k = a; k <= b; ++k) {
-        const double r = Evaluar(Campo, valor(k));
+        double r;
+        if (k == c || k == c + 1) {
+            Actual.*Campo = valor(k);
+            r = k == c ? r1 : r2;
+        } else {
+            r = Evaluar(Campo, valor(k));
+        }
         if (r < MejorResiduo) {
             MejorResiduo = r;
             GuardarParametros();

@@ -55,9 +55,16 @@ public:
 
     // Cost figures for the tests and the benchmarks.
     int32_t Barridos = 0;
-    int64_t Evaluaciones = 0; // models computed
+    int64_t Evaluaciones = 0;  // models computed
+    int64_t ModelosConExp = 0; // of those, the ones whose exponentials had to be computed
 
 private:
+    // The exponentials of the last model and the squared distances they came from: a trial of
+    // Amplitud or Fondo reuses them whole, a trial of X0 keeps the distances along j. Every
+    // element is computed as ValorGauss computes it, so a model is the same to the last bit.
+    std::vector<double> Exponenciales, DistanciasI, DistanciasJ;
+    double ExpX0, ExpY0, ExpSigma, DistX0, DistY0; // NaN: not computed yet
+
     size_t Indice(int64_t i, int64_t j) const { return static_cast<size_t>(i * Lado + j); }
     double Evaluar(double TParametrosGauss::*Campo, double Valor);
     // Interval halving on the residual's slope, then a scan of the last interval; grid point

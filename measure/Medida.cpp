@@ -3,9 +3,12 @@
 #include "Errores.h"
 #include "Numeros.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -21,6 +24,18 @@ const uint16_t* Columna(const TPlaca& Placa, int64_t x) {
     return Imagen.Datos() + static_cast<size_t>(x) * Imagen.Alto();
 }
 
+// The five-digit text of a count. The first pass of a large frame writes tens of thousands of
+// ring texts, so each of the 65536 texts is formatted once and kept.
+std::string TextoCuenta(uint16_t v) {
+    static std::vector<std::array<char, 5>> textos(65536); // [0] == 0: not formatted yet
+    std::array<char, 5>& t = textos[v];
+    if (t[0] == 0) {
+        const std::string texto = FormatearNumero(v, "00000");
+        std::copy_n(texto.begin(), t.size(), t.begin());
+    }
+    return std::string(t.data(), t.size());
+}
+
 int32_t Limite32(int64_t v) {
     if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
         throw ErrorRango("La caja de medida sale del rango de un entero de 32 bits");
@@ -32,7 +47,7 @@ int32_t Limite32(int64_t v) {
 void TMedida::CalcularFondo() {
     ListaOrdenada.Clear();
     const auto agregar = [this](int64_t x, int64_t y) {
-        ListaOrdenada.Add(FormatearNumero(Placa.Pixel(x, y), "00000"));
+        ListaOrdenada.Add(TextoCuenta(Placa.Pixel(x, y)));
     };
     // The ring in its four groups; in narrow boxes they overlap and a pixel counts once per
     // group that reaches it.
@@ -57,18 +72,29 @@ void TMedida::CalcularFondo() {
 void TMedida::CalcularCentroide() {
     double Sx = 0, Sy = 0, Sf = 0;
     int32_t maximo = 0;
-    const int64_t alto = Placa.Alto();
+    const auto sumar = [&](int32_t v, double fx, int64_t y) {
+        const double d = v - NivelFondo;
+        Sx += d * fx;
+        Sy += d * static_cast<double>(y);
+        Sf += d;
+        if (v > maximo) maximo = v;
+    };
+    const int64_t y0 = int64_t{YMin} + 2, y1 = int64_t{YMax} - 2;
+    // The part of each column inside the frame is read straight from the matrix; the rest of
+    // the column reads 0, as through Pixel. The sums keep their order.
+    const int64_t dentro0 = std::max<int64_t>(y0, 0);
+    const int64_t dentro1 = std::min<int64_t>(y1, int64_t{Placa.Alto()} - 1);
     for (int64_t x = int64_t{XMin} + 2; x <= int64_t{XMax} - 2; ++x) {
         const uint16_t* columna = Columna(Placa, x);
         const auto fx = static_cast<double>(x);
-        for (int64_t y = int64_t{YMin} + 2; y <= int64_t{YMax} - 2; ++y) {
-            const int32_t v = columna && y >= 0 && y < alto ? columna[y] : 0;
-            const double d = v - NivelFondo;
-            Sx += d * fx;
-            Sy += d * static_cast<double>(y);
-            Sf += d;
-            if (v > maximo) maximo = v;
+        if (!columna) {
+            for (int64_t y = y0; y <= y1; ++y) sumar(0, fx, y);
+            continue;
         }
+        int64_t y = y0;
+        for (; y < dentro0 && y <= y1; ++y) sumar(0, fx, y);
+        for (; y <= dentro1; ++y) sumar(columna[y], fx, y);
+        for (; y <= y1; ++y) sumar(0, fx, y);
     }
     Maximo = maximo;
     CentroideX = Dividir(Sx, Sf);
