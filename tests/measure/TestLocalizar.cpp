@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <random>
 
 namespace {
 
@@ -104,6 +105,34 @@ TEST_F(Localizar, CentroidDivisionByZeroRaises) {
             EXPECT_EQ(m.CentroideY, 4);
         }
     }
+}
+
+TEST_F(Localizar, CentroidReadsTheMatrixAsPixelDoes) {
+    // The interior is read from the matrix's columns; boxes across every edge, beyond the
+    // frame and inside it must give the sums of a walk through Pixel, to the last bit.
+    Cuentas c(23, 17);
+    std::mt19937 azar(9);
+    for (uint16_t& v : c.v) v = static_cast<uint16_t>(azar() % 3000);
+    TPlaca placa;
+    Cargar(placa, c);
+    const int32_t desde[] = {-30, -12, -3, 0, 4, 10, 15, 30};
+    for (const int32_t x : desde)
+        for (const int32_t y : desde) {
+            TMedida m(placa, ordenada, acumulada);
+            m.XMin = x, m.XMax = x + 24, m.YMin = y, m.YMax = y + 14;
+            m.NivelFondo = 1000.3;
+            double Sx = 0, Sy = 0, Sf = 0;
+            for (int64_t i = m.XMin + 2; i <= m.XMax - 2; ++i)
+                for (int64_t j = m.YMin + 2; j <= m.YMax - 2; ++j) {
+                    const double d = placa.Pixel(i, j) - m.NivelFondo;
+                    Sx += d * static_cast<double>(i);
+                    Sy += d * static_cast<double>(j);
+                    Sf += d;
+                }
+            m.CalcularCentroide();
+            EXPECT_EQ(m.CentroideX, Sx / Sf) << x << ", " << y;
+            EXPECT_EQ(m.CentroideY, Sy / Sf) << x << ", " << y;
+        }
 }
 
 TEST_F(Localizar, SecondBoxBoundsStayInside32Bits) {
