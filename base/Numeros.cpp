@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <string>
 
 Separadores SeparadoresUsuario;
@@ -19,7 +18,9 @@ int32_t Redondear(double v) {
 
 namespace {
 
-bool EsDigito(char c) { return c >= '0' && c <= '9'; }
+bool EsDigito(char c) {
+    return c >= '0' && c <= '9';
+}
 
 std::string_view SinBlancos(std::string_view t) {
     while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
@@ -64,13 +65,23 @@ double ValorDe(std::string_view t, char decimal) {
     return v;
 }
 
+// Fixed-point text of a non-negative value with `decimales` decimals, correctly rounded, with a
+// point whatever the C library's locale (the toolkit sets it to the user's).
+std::string TextoFijo(double v, int decimales) {
+    std::string t(1500, '\0');
+    const auto [fin, ec] =
+        std::to_chars(t.data(), t.data() + t.size(), v, std::chars_format::fixed, decimales);
+    if (ec != std::errc()) throw ErrorConversion("Número demasiado largo para su texto");
+    t.resize(static_cast<size_t>(fin - t.data()));
+    if (t.find('.') == std::string::npos) t += '.';
+    return t;
+}
+
 // Decimal digits of |v| with exactly `decimales` decimals, rounded; a tie on the exact binary
 // value goes up. The result holds no point: the last `decimales` digits are the fraction.
 std::string DigitosRedondeados(double v, int decimales) {
     constexpr int extra = 25;
-    char corto[400];
-    std::snprintf(corto, sizeof corto, "%.*f", decimales + extra, std::fabs(v));
-    std::string s(corto);
+    std::string s = TextoFijo(std::fabs(v), decimales + extra);
     const size_t punto = s.find('.');
     std::string digitos = s.substr(0, punto) + s.substr(punto + 1, decimales);
     const char decisivo = s[punto + 1 + decimales];
@@ -78,9 +89,7 @@ std::string DigitosRedondeados(double v, int decimales) {
     if (decisivo == '5' && s.find_first_not_of('0', punto + 2 + decimales) == std::string::npos) {
         // Looks like an exact tie, but the shorter text may itself be rounded: look at the
         // exact expansion of the binary value.
-        std::string exacto(1200, '\0');
-        const int n = std::snprintf(exacto.data(), exacto.size(), "%.1100f", std::fabs(v));
-        exacto.resize(static_cast<size_t>(n));
+        const std::string exacto = TextoFijo(std::fabs(v), 1100);
         subir = exacto[exacto.find('.') + 1 + decimales] >= '5';
     }
     if (subir) {
@@ -101,7 +110,9 @@ bool EsNumero(std::string_view texto) {
     return !texto.empty() && LongitudNumero(texto, '.') == texto.size();
 }
 
-double ConvertirNumero(std::string_view texto) { return ValorDe(texto, '.'); }
+double ConvertirNumero(std::string_view texto) {
+    return ValorDe(texto, '.');
+}
 
 int64_t ConvertirEntero(std::string_view texto) {
     const std::string_view t = SinBlancos(texto);
@@ -128,9 +139,10 @@ std::string FormatearNumero(double v, std::string_view formato, char decimal, ch
     const int minEnteros = static_cast<int>(std::count(entera.begin(), entera.end(), '0'));
     const bool agrupar = entera.find(',') != std::string_view::npos;
     const int maxDecimales = static_cast<int>(fraccion.size());
-    const int minDecimales = static_cast<int>(fraccion.find_first_not_of('0') == std::string_view::npos
-                                                  ? fraccion.size()
-                                                  : fraccion.find_first_not_of('0'));
+    const int minDecimales =
+        static_cast<int>(fraccion.find_first_not_of('0') == std::string_view::npos
+                             ? fraccion.size()
+                             : fraccion.find_first_not_of('0'));
 
     const std::string digitos = DigitosRedondeados(v, maxDecimales);
     std::string parteEntera = digitos.substr(0, digitos.size() - maxDecimales);
@@ -153,6 +165,10 @@ std::string FormatearNumero(double v, std::string_view formato, char decimal, ch
     return r;
 }
 
-std::string FormatearEntero(int64_t v) { return std::to_string(v); }
+std::string FormatearEntero(int64_t v) {
+    return std::to_string(v);
+}
 
-double LeerNumero(std::string_view texto, char decimal) { return ValorDe(texto, decimal); }
+double LeerNumero(std::string_view texto, char decimal) {
+    return ValorDe(texto, decimal);
+}

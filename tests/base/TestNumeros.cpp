@@ -6,31 +6,43 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <string>
+#include <unistd.h>
 
 TEST(Redondear, MitadAlPar) {
     const struct {
         double v;
         int32_t r;
-    } casos[] = {{0.5, 0}, {1.5, 2}, {2.5, 2}, {-0.5, 0}, {-1.5, -2}, {4.5, 4}, {5.5, 6},
-                 {1.4999999, 1}, {-2.6, -3}, {2147483647.0, 2147483647}, {-2147483648.0, INT32_MIN},
+    } casos[] = {{0.5, 0},
+                 {1.5, 2},
+                 {2.5, 2},
+                 {-0.5, 0},
+                 {-1.5, -2},
+                 {4.5, 4},
+                 {5.5, 6},
+                 {1.4999999, 1},
+                 {-2.6, -3},
+                 {2147483647.0, 2147483647},
+                 {-2147483648.0, INT32_MIN},
                  {2147483647.4, 2147483647}};
     for (const auto& c : casos) EXPECT_EQ(Redondear(c.v), c.r) << c.v;
 }
 
 TEST(Redondear, FueraDeRangoLanzaErrorRango) {
-    for (double v : {2147483647.5 + 0.5, -2147483649.0, 1e300,
-                     std::numeric_limits<double>::infinity(),
-                     std::numeric_limits<double>::quiet_NaN()})
+    for (double v :
+         {2147483647.5 + 0.5, -2147483649.0, 1e300, std::numeric_limits<double>::infinity(),
+          std::numeric_limits<double>::quiet_NaN()})
         EXPECT_THROW(Redondear(v), ErrorRango) << v;
 }
 
 TEST(ValoresDeCabecera, PruebaNumerica) {
-    for (const char* si : {"1", "1.0", "1E0", "1.0E3", "-12.5", "+3", " 32768 ", "5.", ".5",
-                           "1e-3", "2E+2"})
+    for (const char* si :
+         {"1", "1.0", "1E0", "1.0E3", "-12.5", "+3", " 32768 ", "5.", ".5", "1e-3", "2E+2"})
         EXPECT_TRUE(EsNumero(si)) << si;
-    for (const char* no : {"", " ", "1,5", "T", "1D3", "E3", ".", "1e", "--1", "1 2", "0x10",
-                           "nan", "inf", "'1'"})
+    for (const char* no :
+         {"", " ", "1,5", "T", "1D3", "E3", ".", "1e", "--1", "1 2", "0x10", "nan", "inf", "'1'"})
         EXPECT_FALSE(EsNumero(no)) << no;
 }
 
@@ -89,6 +101,26 @@ TEST(TextosNumericos, Formatos) {
     }
     EXPECT_EQ(FormatearEntero(-42), "-42");
     EXPECT_EQ(FormatearEntero(65535), "65535");
+}
+
+TEST(TextosNumericos, IgnoranElLocaleDeLaBibliotecaC) {
+    // The toolkit switches the C library to the user's locale; the texts must not follow it.
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) {
+        // Not installed: build it into a scratch folder from the system's locale sources.
+        const std::string dir = "/tmp/quorvel-locale-" + std::to_string(::getpid());
+        const std::string orden = "mkdir -p " + dir + " && localedef -i de_DE -f UTF-8 " + dir +
+                                  "/de_DE.UTF-8 2>/dev/null";
+        if (std::system(orden.c_str()) == 0) ::setenv("LOCPATH", dir.c_str(), 1);
+        if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) GTEST_SKIP() << "no comma locale here";
+    }
+    EXPECT_EQ(FormatearNumero(1234, "00000"), "01234");
+    EXPECT_EQ(FormatearNumero(0.125, "0.00", ','), "0,13");
+    EXPECT_EQ(FormatearNumero(-12.3, "00000.00", ','), "-00012,30");
+    EXPECT_DOUBLE_EQ(LeerNumero("-00012,30", ','), -12.3);
+    std::setlocale(LC_NUMERIC, "C");
+    if (const char* dir = std::getenv("LOCPATH");
+        dir && std::string(dir).find("quorvel-locale") != std::string::npos)
+        std::system(("rm -rf " + std::string(dir)).c_str());
 }
 
 TEST(TextosNumericos, LecturaDevuelveLoEscrito) {
