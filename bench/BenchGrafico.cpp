@@ -23,9 +23,11 @@ void AsegurarAplicacion() {
 struct THistorialBench : THistorialFoco {
     QImage Imagen{285, 121, QImage::Format_RGB32};
 
+    double Ruido = 1; // 1: a steady focuser; 20: seeing that scatters every figure widely
+
     // One frame of a focus run through best focus at frame 5000.
     void Frame(int32_t i) {
-        const double d = std::abs(i - 5000) / 100.0, ruido = std::sin(i * 1.7);
+        const double d = std::abs(i - 5000) / 100.0, ruido = Ruido * std::sin(i * 1.7);
         MostrarMedidas(i, static_cast<int32_t>(52000 - 900 * d + 900 * ruido),
                        static_cast<float>(2.1 + 0.06 * d + 0.08 * ruido),
                        2.6 + 0.08 * d + 0.1 * ruido);
@@ -65,6 +67,7 @@ void BM_MostrarMedidas(benchmark::State& state) {
 void BM_Repintar(benchmark::State& state) {
     AsegurarAplicacion();
     THistorialBench h;
+    h.Ruido = static_cast<double>(state.range(1));
     h.PuestaACero();
     for (int32_t i = 0; i < state.range(0); ++i) h.Frame(i);
     for (auto _ : state) h.Repintar();
@@ -89,4 +92,7 @@ BENCHMARK(BM_MostrarMedidas)
     ->ReportAggregatesOnly(true)
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MostrarMedidas)->Arg(10000)->Iterations(500)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Repintar)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Repintar)
+    ->ArgsProduct({{100, 1000, 10000}, {1, 20}})
+    ->ArgNames({"puntos", "ruido"})
+    ->Unit(benchmark::kMicrosecond);

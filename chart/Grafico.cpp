@@ -111,9 +111,12 @@ void TChart::paintEvent(QPaintEvent*) {
         const std::vector<TPuntoPixel>& puntos = d.Lineas[static_cast<size_t>(i)];
         if (puntos.size() < 2) continue; // a lone point is only moved to
         p.setPen(Lapiz(Series(i).LinePen()));
-        QPolygon linea(static_cast<int>(puntos.size()));
-        for (size_t k = 0; k < puntos.size(); ++k)
-            linea.setPoint(static_cast<int>(k), puntos[k].X, puntos[k].Y);
-        p.drawPolyline(linea);
+        // Separate segments: a wide pen strokes a long zigzag polyline as one self-overlapping
+        // outline, which grows costly with a long noisy run; segment by segment it stays cheap.
+        QVector<QLine> segmentos;
+        segmentos.reserve(static_cast<qsizetype>(puntos.size()) - 1);
+        for (size_t k = 1; k < puntos.size(); ++k)
+            segmentos.append(QLine(puntos[k - 1].X, puntos[k - 1].Y, puntos[k].X, puntos[k].Y));
+        p.drawLines(segmentos);
     }
 }

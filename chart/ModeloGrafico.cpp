@@ -111,9 +111,32 @@ std::vector<TPuntoPixel> TModeloGrafico::ComponerLinea(const TFastLineSeries& se
     // A line that enters from the left starts at the point before the first visible one.
     if (primero > 0) puntos.push_back(pixel(primero - 1));
     puntos.push_back(pixel(primero));
+    // Points that share a pixel column draw vertical segments over one another: their union is
+    // the span from the lowest to the highest, so a run in one column keeps only its entry,
+    // its two extremes and its exit. Long runs of noisy data then cost a few segments per
+    // column instead of one per point, and cover the same pixels.
+    size_t inicioColumna = puntos.size() - 1;
+    const auto cerrarColumna = [&] {
+        const size_t n = puntos.size() - inicioColumna;
+        if (n <= 4) return;
+        const auto [bajo, alto] = std::minmax_element(
+            puntos.begin() + static_cast<std::ptrdiff_t>(inicioColumna), puntos.end(),
+            [](const TPuntoPixel& a, const TPuntoPixel& b) { return a.Y < b.Y; });
+        const TPuntoPixel entrada = puntos[inicioColumna], medio1 = *bajo, medio2 = *alto,
+                          salida = puntos.back();
+        puntos.resize(inicioColumna);
+        for (const TPuntoPixel& q : {entrada, medio1, medio2, salida})
+            if (puntos.size() == inicioColumna || !(q == puntos.back())) puntos.push_back(q);
+    };
     for (size_t i = primero + 1; i < ultimo; ++i) {
         const TPuntoPixel p = pixel(i);
-        if (!(p == puntos.back())) puntos.push_back(p); // nothing new on the last pixel
+        if (p == puntos.back()) continue; // nothing new on the last pixel
+        if (p.X != puntos.back().X) {
+            cerrarColumna();
+            inicioColumna = puntos.size();
+        }
+        puntos.push_back(p);
     }
+    cerrarColumna();
     return puntos;
 }

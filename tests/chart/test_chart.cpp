@@ -303,6 +303,34 @@ TEST(ModeloGrafico, FastLineSkipsPointsOnTheLastPixel) {
     EXPECT_TRUE(d.Lineas[0].empty());
 }
 
+TEST(ModeloGrafico, ManyPointsInOneColumnKeepTheirSpan) {
+    TModeloGrafico g;
+    PrepararComoHistorial(g);
+    TFastLineSeries& s = g.Series(0);
+    // 10,000 noisy frames on a few hundred columns: a zigzag inside every column.
+    for (int i = 0; i < 10000; ++i) s.AddXY(i, 20000 + (i * 7919 % 101) * 300, clRed);
+    const TDibujoGrafico d = g.Componer(285, 121, Medir);
+    const std::vector<TPuntoPixel>& l = d.Lineas[0];
+    const int columnas = d.Area.Right - d.Area.Left + 1;
+    EXPECT_LE(l.size(), static_cast<size_t>(4 * columnas));
+    EXPECT_EQ(l.front().X, d.Area.Left);
+    EXPECT_EQ(l.back(), (TPuntoPixel{g.BottomAxis.CalcPosValor(9999),
+                                     g.LeftAxis.CalcPosValor(s.YValues[9999])}));
+    // every column still spans from its lowest to its highest point
+    for (int x = d.Area.Left; x <= d.Area.Right; x += 37) {
+        int bajo = INT32_MAX, alto = INT32_MIN, bajoL = INT32_MAX, altoL = INT32_MIN;
+        for (int i = 0; i < 10000; ++i)
+            if (g.BottomAxis.CalcPosValor(i) == x) {
+                bajo = std::min(bajo, g.LeftAxis.CalcPosValor(s.YValues[i]));
+                alto = std::max(alto, g.LeftAxis.CalcPosValor(s.YValues[i]));
+            }
+        for (const TPuntoPixel& p : l)
+            if (p.X == x) bajoL = std::min(bajoL, p.Y), altoL = std::max(altoL, p.Y);
+        EXPECT_EQ(bajoL, bajo) << x;
+        EXPECT_EQ(altoL, alto) << x;
+    }
+}
+
 TEST(ModeloGrafico, LineEntersFromThePointBeforeTheFirstVisible) {
     TModeloGrafico g;
     PrepararComoHistorial(g);
