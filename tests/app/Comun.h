@@ -1,5 +1,6 @@
 #pragma once
 // Shared by the window tests: a scratch folder and frames with one star.
+#include "CarpetaTemporal.h"
 #include "EscritorFits.h"
 
 #include <cmath>
@@ -9,19 +10,6 @@
 
 namespace fs = std::filesystem;
 
-struct CarpetaTemporal {
-    fs::path ruta;
-    CarpetaTemporal() {
-        std::string plantilla = (fs::temp_directory_path() / "quorvel-XXXXXX").string();
-        ruta = ::mkdtemp(plantilla.data());
-    }
-    ~CarpetaTemporal() {
-        std::error_code ec;
-        fs::permissions(ruta, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(ruta, ec);
-    }
-    std::string operator/(const std::string& nombre) const { return (ruta / nombre).string(); }
-};
 
 // A 64 × 64 frame on a sky of 1000 with one star of the given peak above the sky.
 inline std::string FotoConEstrella(double pico, double sigma = 1.6) {

@@ -1,5 +1,6 @@
 #pragma once
 // Helpers shared by the frame unit's tests: a private scratch folder and card literals.
+#include "CarpetaTemporal.h"
 #include "EscritorFits.h"
 
 #include <gtest/gtest.h>
@@ -42,26 +43,15 @@ inline std::string NombreCaso(std::string texto) {
     return texto;
 }
 
-// Each test gets its own folder, removed afterwards; CTest runs tests in parallel processes.
+// Each test gets its own folder, removed afterwards.
 class ConCarpeta : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string plantilla =
-            (std::filesystem::temp_directory_path() / "quorvel-fits-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(plantilla.data()), nullptr);
-        carpeta_ = plantilla;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::permissions(carpeta_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
-        std::filesystem::remove_all(carpeta_, ec);
-    }
     // Writes the bytes to a file of the folder and returns its path.
     std::string Fichero(const std::string& nombre, const std::string& bytes) {
         const std::string ruta = (carpeta_ / nombre).string();
         GuardarFichero(ruta, bytes);
         return ruta;
     }
-    std::filesystem::path carpeta_;
+    CarpetaTemporal temporal_;
+    const std::filesystem::path& carpeta_ = temporal_.ruta;
 };

@@ -1,6 +1,7 @@
 #pragma once
 // Synthetic frames for the measurement tests, written to a private folder and loaded into the
 // frame unit.
+#include "CarpetaTemporal.h"
 #include "EscritorFits.h"
 #include "UTPlaca.h"
 
@@ -44,16 +45,6 @@ inline Cuentas Estrella(int64_t w, int64_t h, double cx, double cy, double sigma
 // Each test gets its own folder, removed afterwards.
 class ConFotos : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string plantilla =
-            (std::filesystem::temp_directory_path() / "quorvel-medida-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(plantilla.data()), nullptr);
-        carpeta_ = plantilla;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(carpeta_, ec);
-    }
     std::string Guardar(const Cuentas& c, const std::string& nombre = "foto.fits") {
         const std::string ruta = (carpeta_ / nombre).string();
         GuardarFichero(ruta, FitsDeCuentas(c.ancho, c.alto, c.v));
@@ -61,5 +52,6 @@ protected:
     }
     // Loads the counts into the one frame of the unit.
     void Cargar(TPlaca& placa, const Cuentas& c) { ASSERT_TRUE(placa.LeerFits(Guardar(c))); }
-    std::filesystem::path carpeta_;
+    CarpetaTemporal temporal_;
+    const std::filesystem::path& carpeta_ = temporal_.ruta;
 };
