@@ -35,8 +35,12 @@ namespace {
 
 constexpr int RutaReal = Qt::UserRole; // the entry's path as bytes, for opening and deleting
 
-QString DeBytes(const std::string& s) { return QFile::decodeName(QByteArray::fromStdString(s)); }
-std::string ABytes(const QString& s) { return QFile::encodeName(s).toStdString(); }
+QString DeBytes(const std::string& s) {
+    return QFile::decodeName(QByteArray::fromStdString(s));
+}
+std::string ABytes(const QString& s) {
+    return QFile::encodeName(s).toStdString();
+}
 
 std::string DirectorioDelEjecutable() {
     std::string ruta = ABytes(QCoreApplication::applicationFilePath());
@@ -100,19 +104,11 @@ char MinusculaLatin1(char c) {
     return c;
 }
 
-bool AntesEnListado(const std::string& a, const std::string& b) {
-    const auto mayuscula = [](unsigned char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; };
-    const bool menor = std::lexicographical_compare(
-        a.begin(), a.end(), b.begin(), b.end(), [&](char x, char y) {
-            return mayuscula(static_cast<unsigned char>(x)) <
-                   mayuscula(static_cast<unsigned char>(y));
-        });
-    const bool mayor = std::lexicographical_compare(
-        b.begin(), b.end(), a.begin(), a.end(), [&](char x, char y) {
-            return mayuscula(static_cast<unsigned char>(x)) <
-                   mayuscula(static_cast<unsigned char>(y));
-        });
-    return menor || (!mayor && a < b);
+// The name with ASCII letters folded to upper case: the listing's first sort key.
+std::string Plegado(std::string nombre) {
+    for (char& c : nombre)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return nombre;
 }
 
 void AplicarFuente(QWidget* w, const QString& familia, int pixeles) {
@@ -135,20 +131,22 @@ bool EsExtensionFits(const std::string& ruta) {
 }
 
 std::vector<std::string> FotosDeCarpeta(const std::string& carpeta) {
-    std::vector<std::string> nombres;
+    // (folded name, name): the same order from one tick to the next, whatever the file system.
+    std::vector<std::pair<std::string, std::string>> nombres;
     if (DIR* d = ::opendir(carpeta.empty() ? "/" : carpeta.c_str())) {
         while (const dirent* e = ::readdir(d)) {
             if (e->d_name[0] == '.') continue; // hidden files, "." and ".."
             struct stat st {};
             const std::string ruta = carpeta + "/" + e->d_name;
-            if (::stat(ruta.c_str(), &st) == 0 && S_ISREG(st.st_mode)) nombres.emplace_back(e->d_name);
+            if (::stat(ruta.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+                nombres.emplace_back(Plegado(e->d_name), e->d_name);
         }
         ::closedir(d);
     }
-    std::sort(nombres.begin(), nombres.end(), AntesEnListado);
+    std::sort(nombres.begin(), nombres.end());
     std::vector<std::string> lista;
     lista.reserve(nombres.size());
-    for (const std::string& n : nombres) lista.push_back(carpeta + "/" + n);
+    for (const auto& n : nombres) lista.push_back(carpeta + "/" + n.second);
     // From the last entry to the first, so deletions leave the rest in place.
     for (size_t i = lista.size(); i-- > 0;)
         if (!EsExtensionFits(lista[i])) lista.erase(lista.begin() + static_cast<std::ptrdiff_t>(i));
@@ -196,9 +194,7 @@ TFQuorvel::TFQuorvel(const std::string& dirPrograma, bool crear) : DirPrograma(d
         caja.setDefaultButton(QMessageBox::Yes);
         return caja.exec() == QMessageBox::Yes;
     };
-    MostrarError = [this](const QString& texto) {
-        QMessageBox::critical(this, "Quorvel", texto);
-    };
+    MostrarError = [this](const QString& texto) { QMessageBox::critical(this, "Quorvel", texto); };
 
     if (const QScreen* pantalla = QGuiApplication::primaryScreen())
         move(pantalla->availableGeometry().center() - rect().center());
@@ -218,7 +214,9 @@ void TFQuorvel::Ejecutar(const std::function<void()>& cuerpo) {
     }
 }
 
-std::string TFQuorvel::ArchivoAjustes() const { return DirPrograma + "quorvel.ini"; }
+std::string TFQuorvel::ArchivoAjustes() const {
+    return DirPrograma + "quorvel.ini";
+}
 
 void TFQuorvel::FormCreate() {
     if (DirPrograma.empty()) DirPrograma = DirectorioDeAjustes();
@@ -228,7 +226,9 @@ void TFQuorvel::FormCreate() {
     Timer1->start();
 }
 
-void TFQuorvel::FormClose() { EscribirLinea(ArchivoAjustes(), Carpeta()); }
+void TFQuorvel::FormClose() {
+    EscribirLinea(ArchivoAjustes(), Carpeta());
+}
 
 void TFQuorvel::FijarCarpeta(const std::string& bytes) {
     carpetaBytes_ = bytes;
@@ -329,7 +329,8 @@ void TFQuorvel::ProcesarFotos() {
         TPlaca Placa; // released at the end of the entry, whatever happened
         try {
             const QListWidgetItem* item = ListaFotos->item(k);
-            if (!item) throw ErrorRango("La lista de fotos ya no tiene la posición " + std::to_string(k));
+            if (!item)
+                throw ErrorRango("La lista de fotos ya no tiene la posición " + std::to_string(k));
             Placa.LeerFits(item->data(RutaReal).toByteArray().toStdString());
             const TFigurasFoco f = MedirEstrella(Placa, ListaOrdenada, ListaAcumulada);
             MostrarMedidas(k, f.Maximo, f.FWHM, f.HFD);

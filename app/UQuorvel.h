@@ -61,7 +61,7 @@ private:
     std::string ArchivoAjustes() const;
 
     std::string carpetaBytes_;
-    bool enCiclo_ = false;       // a tick that comes due inside a cycle is not run
+    bool enCiclo_ = false;         // a tick that comes due inside a cycle is not run
     bool cierrePendiente_ = false; // closed during a cycle: close when the cycle ends
 };
 

@@ -49,8 +49,8 @@ struct Opciones {
     int fotos = 40;
     int ancho = 1280, alto = 960;
     double intervalo = 1.0;
-    uint64_t semilla = static_cast<uint64_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
+    uint64_t semilla =
+        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     double sigmaMin = 2.0, sigmaMax = 4.5;
 };
 
@@ -107,9 +107,10 @@ std::vector<uint16_t> Exponer(const Opciones& o, double sigma, double cx, double
         for (int x = 0; x < o.ancho; ++x) {
             double senal = fondo;
             if (std::abs(x - cx) <= r && std::abs(y - cy) <= r)
-                senal += amplitud *
-                         std::exp(-((x - cx) * (x - cx) + (y - cy) * (y - cy)) / (2 * sigma * sigma));
-            const double v = senal + normal(azar) * std::sqrt(ruidoLectura * ruidoLectura + senal / ganancia);
+                senal += amplitud * std::exp(-((x - cx) * (x - cx) + (y - cy) * (y - cy)) /
+                                             (2 * sigma * sigma));
+            const double v =
+                senal + normal(azar) * std::sqrt(ruidoLectura * ruidoLectura + senal / ganancia);
             cuentas[static_cast<size_t>(y) * o.ancho + x] =
                 static_cast<uint16_t>(std::clamp(std::lround(v), 0L, 65535L));
         }
@@ -142,8 +143,8 @@ int main(int argc, char** argv) {
             return 1;
         }
         if (std::rename(temporal.c_str(), final.c_str()) != 0) {
-            std::fprintf(stderr, "quorvel-simular: no se puede renombrar %s: %s\n", temporal.c_str(),
-                         std::strerror(errno));
+            std::fprintf(stderr, "quorvel-simular: no se puede renombrar %s: %s\n",
+                         temporal.c_str(), std::strerror(errno));
             std::remove(temporal.c_str());
             return 1;
         }

@@ -34,7 +34,8 @@ struct Fallos : ::testing::Test {
     void Arrancar() { Arrancar(fotos.ruta.string()); }
     void Fotos(int n) {
         for (int i = 0; i < n; ++i)
-            GuardarFichero(fotos / ("f" + std::to_string(100 + i) + ".fits"), FotoConEstrella(9000));
+            GuardarFichero(fotos / ("f" + std::to_string(100 + i) + ".fits"),
+                           FotoConEstrella(9000));
     }
     // One tick, and the window must come out of it watching and without an error box.
     void Tic() {
@@ -92,9 +93,9 @@ TEST_F(Fallos, TextosDeCarpetaRaros) {
         std::string texto;
         size_t puntos;
     } casos[] = {
-        {fotos.ruta.string() + "/", 2},                // trailing "/"
-        {fotos.ruta.string() + "/f100.fits", 0},       // names a file
-        {"sub", 1},                                     // relative to the working folder
+        {fotos.ruta.string() + "/", 2},          // trailing "/"
+        {fotos.ruta.string() + "/f100.fits", 0}, // names a file
+        {"sub", 1},                              // relative to the working folder
         {fotos.ruta.string() + "/no-existe", 0},
     };
     const fs::path antes = fs::current_path();
@@ -125,7 +126,8 @@ TEST_F(Fallos, CarpetaConNombreQueNoEsUtf8) {
 
 TEST_F(Fallos, MilesDeFicherosAjenosYEnlacesRaros) {
     Fotos(10);
-    for (int i = 0; i < 2000; ++i) GuardarFichero(fotos / ("otro" + std::to_string(i) + ".txt"), "x");
+    for (int i = 0; i < 2000; ++i)
+        GuardarFichero(fotos / ("otro" + std::to_string(i) + ".txt"), "x");
     ::symlink((fotos / "bucle2.fits").c_str(), (fotos / "bucle1.fits").c_str());
     ::symlink((fotos / "bucle1.fits").c_str(), (fotos / "bucle2.fits").c_str());
     fs::create_directory(fotos.ruta / "d");

@@ -19,18 +19,19 @@ TEST(Listado, ExtensionesFits) {
         const char* ruta;
         bool fits;
     } casos[] = {
-        {"/d/A.FIT", true},       {"/d/b.Fts", true},      {"/d/c.FITS", true},
-        {"/d/f.fitsx", true},     {"/d/d.fit.bak", false}, {"/d/e.fitz", false},
-        {"/d/sinpunto", false},   {"/d/datos.fit/imagen", false},
-        {"/d/x.FÍT", false},      {"/d/.fits", true},
+        {"/d/A.FIT", true},      {"/d/b.Fts", true},
+        {"/d/c.FITS", true},     {"/d/f.fitsx", true},
+        {"/d/d.fit.bak", false}, {"/d/e.fitz", false},
+        {"/d/sinpunto", false},  {"/d/datos.fit/imagen", false},
+        {"/d/x.FÍT", false},     {"/d/.fits", true},
     };
     for (const auto& c : casos) EXPECT_EQ(EsExtensionFits(c.ruta), c.fits) << c.ruta;
 }
 
 TEST(Listado, SoloFicherosVisiblesEnOrdenFijo) {
     CarpetaTemporal d;
-    for (const char* n : {"c.FITS", "A.FIT", "b.Fts", "d.fit.bak", "e.fitz", "sinpunto",
-                          "f.fitsx", ".h.fit", "B0.fit", "a0.fits"})
+    for (const char* n : {"c.FITS", "A.FIT", "b.Fts", "d.fit.bak", "e.fitz", "sinpunto", "f.fitsx",
+                          ".h.fit", "B0.fit", "a0.fits"})
         GuardarFichero(d / n, "x");
     fs::create_directory(d.ruta / "g.fit");
     ::symlink((d / "A.FIT").c_str(), (d / "enlace.fit").c_str());

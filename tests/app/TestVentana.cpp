@@ -143,7 +143,8 @@ TEST_F(Vigilancia, FotosPresentesSeMidenEnOrden) {
     v->Timer1Timer();
     EXPECT_EQ(v->FotosProcesadas, 3);
     EXPECT_EQ(v->XCrudas(), (std::vector<double>{0, 1, 2}));
-    EXPECT_EQ(v->Label2->text().toInt(), v->Chart1->Series(0).MaxYValue()) << "the latest is the brightest";
+    EXPECT_EQ(v->Label2->text().toInt(), v->Chart1->Series(0).MaxYValue())
+        << "the latest is the brightest";
     EXPECT_TRUE(v->Timer1->isActive());
 
     Foto("d.fits");
@@ -157,9 +158,9 @@ TEST_F(Vigilancia, FotosPresentesSeMidenEnOrden) {
 
 TEST_F(Vigilancia, FotoNoAdmitidaOcupaPosicionSinPunto) {
     Foto("a.fits");
-    GuardarFichero(fotos / "b.fits", BloqueCabecera({TarjetaFits("SIMPLE", "T"),
-                                                     TarjetaFits("BITPIX", "8"),
-                                                     TarjetaFits("NAXIS", "2")}));
+    GuardarFichero(fotos / "b.fits",
+                   BloqueCabecera({TarjetaFits("SIMPLE", "T"), TarjetaFits("BITPIX", "8"),
+                                   TarjetaFits("NAXIS", "2")}));
     Foto("c.fits");
     GuardarFichero(fotos / "notas.txt", "no es una foto");
     Arrancar();
@@ -292,7 +293,8 @@ TEST_F(Vigilancia, CarpetaCanceladaDejaDeVigilar) {
     FSelDir = &selector;
     v->Timer1Timer();
     QTimer::singleShot(0, [] {
-        if (auto* d = qobject_cast<TFSelDir*>(QApplication::activeModalWidget())) d->Button1->click();
+        if (auto* d = qobject_cast<TFSelDir*>(QApplication::activeModalWidget()))
+            d->Button1->click();
     });
     v->Button1->click();
     EXPECT_TRUE(v->Edit1->text().isEmpty());

@@ -13,12 +13,13 @@ std::vector<uint16_t> Estrella(int ancho, int alto, double sigma) {
         for (int x = 0; x < ancho; ++x) {
             const double r2 = (x - ancho / 2.0 - 0.3) * (x - ancho / 2.0 - 0.3) +
                               (y - alto / 2.0 + 0.2) * (y - alto / 2.0 + 0.2);
-            c[static_cast<size_t>(y) * ancho + x] =
-                static_cast<uint16_t>(900 + 20000 * std::exp(-r2 / (2 * sigma * sigma)) + (x * 7 + y * 3) % 11);
+            c[static_cast<size_t>(y) * ancho + x] = static_cast<uint16_t>(
+                900 + 20000 * std::exp(-r2 / (2 * sigma * sigma)) + (x * 7 + y * 3) % 11);
         }
     return c;
 }
-std::vector<std::string> Con(std::vector<std::string> t, const std::string& clave, const std::string& valor) {
+std::vector<std::string> Con(std::vector<std::string> t, const std::string& clave,
+                             const std::string& valor) {
     for (auto& c : t)
         if (c.compare(0, clave.size() + 1, clave + " ") == 0) {
             c = TarjetaFits(clave, valor);
