@@ -159,6 +159,20 @@ TEST_F(Fallos, AjustesBajoPresion) {
     Tic();
 }
 
+TEST_F(Fallos, AjusteDeSoloLecturaSeLeeYSeSustituyeAlCerrar) {
+    Arrancar("/cielo/anterior");
+    fs::permissions(programa / "quorvel.ini", fs::perms::owner_read | fs::perms::group_read);
+    v = std::make_unique<Ventana>(programa.ruta.string() + "/");
+    EXPECT_EQ(v->Carpeta(), "/cielo/anterior");
+    v->Edit1->setText("/cielo/nuevo");
+    EXPECT_TRUE(v->close());
+    EXPECT_TRUE(v->errores.isEmpty()) << "the file is replaced, not written into";
+    std::ifstream f(programa / "quorvel.ini", std::ios::binary);
+    std::string linea;
+    std::getline(f, linea);
+    EXPECT_EQ(linea, "/cielo/nuevo\r");
+}
+
 TEST_F(Fallos, DiscoLlenoAlCerrarConservaElAjusteAnterior) {
     if (!fs::exists("/dev/full")) GTEST_SKIP();
     Arrancar("/cielo/anterior");
