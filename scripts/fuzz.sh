@@ -16,4 +16,10 @@ mkdir -p "$semillas" "$corpus"
 build-fuzz/tests/fuzz/fuzz_semillas "$semillas"
 cd build-fuzz
 ./tests/fuzz/fuzz_foto -seed="$semilla" -max_total_time="$segundos" -max_len=20000 \
-    -print_final_stats=1 -detect_leaks=1 corpus semillas 2>&1 | tail -n 25
+    -print_final_stats=1 -detect_leaks=1 corpus semillas > fuzz.log 2>&1 || {
+    tail -n 60 fuzz.log
+    exit 1
+}
+# The last progress line (coverage, corpus) and the final figures.
+grep -E '^#[0-9]+' fuzz.log | tail -n 1
+grep -E '^stat::' fuzz.log
