@@ -1,5 +1,5 @@
 // Frame loading speed: LeerFits next to cfitsio reading the same files from the page cache.
-#include "EscritorFits.h"
+#include "FotosEnDisco.h"
 #include "UTPlaca.h"
 
 #include <benchmark/benchmark.h>
@@ -19,39 +19,13 @@
 
 namespace {
 
-// The frames, written once on first use into a private folder that goes away at exit.
-class Fotos {
-public:
-    ~Fotos() {
-        std::error_code ec;
-        if (!carpeta_.empty()) std::filesystem::remove_all(carpeta_, ec);
-    }
-    const std::string& Ruta(int64_t ancho, int64_t alto) {
-        auto& ruta = rutas_[{ancho, alto}];
-        if (ruta.empty()) {
-            if (carpeta_.empty()) {
-                std::string plantilla =
-                    (std::filesystem::temp_directory_path() / "quorvel-bench-XXXXXX").string();
-                if (!::mkdtemp(plantilla.data())) throw std::runtime_error("mkdtemp");
-                carpeta_ = plantilla;
-            }
-            // A star-free sky with noise is all the loader cares about: every value differs.
-            std::mt19937 azar(1);
-            std::vector<uint16_t> cuentas(static_cast<size_t>(ancho * alto));
-            for (uint16_t& v : cuentas) v = static_cast<uint16_t>(1000 + azar() % 4096);
-            ruta = (carpeta_ / (std::to_string(ancho) + "x" + std::to_string(alto) + ".fits"))
-                       .string();
-            GuardarFichero(ruta, FitsDeCuentas(ancho, alto, cuentas));
-        }
-        return ruta;
-    }
-
-private:
-    std::filesystem::path carpeta_;
-    std::map<std::pair<int64_t, int64_t>, std::string> rutas_;
-};
-
-Fotos fotos;
+// A star-free sky with noise is all the loader cares about: every value differs.
+TFotosEnDisco fotos([](int64_t ancho, int64_t alto) {
+    std::mt19937 azar(1);
+    std::vector<uint16_t> cuentas(static_cast<size_t>(ancho * alto));
+    for (uint16_t& v : cuentas) v = static_cast<uint16_t>(1000 + azar() % 4096);
+    return cuentas;
+});
 
 void BM_LeerFits(benchmark::State& state, int64_t ancho, int64_t alto) {
     const std::string& ruta = fotos.Ruta(ancho, alto);

@@ -1,7 +1,7 @@
 // Star measurement speed: the Gaussian fit alone, and the whole per-frame measurement next to
 // the load it follows.
 #include "AjusteGauss.h"
-#include "EscritorFits.h"
+#include "FotosEnDisco.h"
 #include "Medida.h"
 #include "UTPlaca.h"
 
@@ -22,48 +22,24 @@
 
 namespace {
 
-// A sky with one star (sigma 2.2, off pixel centres, away from the middle), written once per
-// size into a private folder that goes away at exit. The large frames get a quiet sky: the
-// first pass weighs every pixel's difference from the background, and over millions of pixels
-// a noisy sky outweighs the star and the box misses it.
-class Estrellas {
-public:
-    ~Estrellas() {
-        std::error_code ec;
-        if (!carpeta_.empty()) std::filesystem::remove_all(carpeta_, ec);
-    }
-    const std::string& Ruta(int64_t ancho, int64_t alto) {
-        auto& ruta = rutas_[{ancho, alto}];
-        if (!ruta.empty()) return ruta;
-        if (carpeta_.empty()) {
-            std::string plantilla =
-                (std::filesystem::temp_directory_path() / "quorvel-bench-medida-XXXXXX").string();
-            if (!::mkdtemp(plantilla.data())) throw std::runtime_error("mkdtemp");
-            carpeta_ = plantilla;
+// A sky with one star (sigma 2.2, off pixel centres, away from the middle). The large frames get a
+// quiet sky: the first pass weighs every pixel's difference from the background, and over millions
+// of pixels a noisy sky outweighs the star and the box misses it.
+TFotosEnDisco estrellas([](int64_t ancho, int64_t alto) {
+    std::mt19937 azar(5);
+    std::normal_distribution<double> ruido(0.0, ancho * alto > 100000 ? 1.0 : 15.0);
+    std::vector<uint16_t> cuentas(static_cast<size_t>(ancho * alto));
+    const double cx = ancho * 0.61 + 0.37, cy = alto * 0.43 + 0.81, sigma = 2.2;
+    for (int64_t y = 0; y < alto; ++y)
+        for (int64_t x = 0; x < ancho; ++x) {
+            double v = 1200 + ruido(azar);
+            const double r2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
+            if (r2 < 900) v += 40000 * std::exp(-r2 / (2 * sigma * sigma));
+            cuentas[static_cast<size_t>(y * ancho + x)] =
+                static_cast<uint16_t>(std::clamp(std::nearbyint(v), 0.0, 65535.0));
         }
-        std::mt19937 azar(5);
-        std::normal_distribution<double> ruido(0.0, ancho * alto > 100000 ? 1.0 : 15.0);
-        std::vector<uint16_t> cuentas(static_cast<size_t>(ancho * alto));
-        const double cx = ancho * 0.61 + 0.37, cy = alto * 0.43 + 0.81, sigma = 2.2;
-        for (int64_t y = 0; y < alto; ++y)
-            for (int64_t x = 0; x < ancho; ++x) {
-                double v = 1200 + ruido(azar);
-                const double r2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
-                if (r2 < 900) v += 40000 * std::exp(-r2 / (2 * sigma * sigma));
-                cuentas[static_cast<size_t>(y * ancho + x)] =
-                    static_cast<uint16_t>(std::clamp(std::nearbyint(v), 0.0, 65535.0));
-            }
-        ruta = (carpeta_ / (std::to_string(ancho) + "x" + std::to_string(alto) + ".fits")).string();
-        GuardarFichero(ruta, FitsDeCuentas(ancho, alto, cuentas));
-        return ruta;
-    }
-
-private:
-    std::filesystem::path carpeta_;
-    std::map<std::pair<int64_t, int64_t>, std::string> rutas_;
-};
-
-Estrellas estrellas;
+    return cuentas;
+});
 
 void Cargar(TPlaca& placa, const std::string& ruta, benchmark::State& state) {
     if (!placa.LeerFits(ruta)) state.SkipWithError(Mensaje.c_str());
