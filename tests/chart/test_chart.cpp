@@ -163,6 +163,10 @@ TEST(EjeGrafico, LabelStep) {
         {0, 1, 100, 0.2, 10, 0.2},    // 5 fit already
         {0, 0.5, 100, 0, 10, 0.1},    // a range below 1 starts at 1e-12
         {0, 100000, 6, 0, 10, 1e-12}, // not one label fits
+        {0, 8, 110, 0, 10, 1},        // 110 / 14 = 7.86: 8 fit
+        {0, 8, 104, 0, 10, 2},        // 104 / 14 = 7.43: 7 fit
+        {0, 7, 91, 0, 10, 2},         // 91 / 14 = 6.5: 6 fit, a half going to even
+        {0, 7, 100, 0, 20, 2},        // 13 + nearest(2.6) = 16, 100 / 16 = 6.25: 6 fit
         {0, 100000, 100, 0, 0, 1},    // no separation: the step stays where it started
         {-30, -10, 100, 0, 10, 5},    // 20 / 5 = 4
         {7, 7, 100, 0.2, 10, 0.2},
@@ -170,7 +174,8 @@ TEST(EjeGrafico, LabelStep) {
     for (const CasoPaso& c : casos) {
         TCustomChartAxis eje = EjeManual(c.minimo, c.maximo, c.largo, c.incremento);
         eje.LabelsSeparation = c.separacion;
-        EXPECT_DOUBLE_EQ(eje.PasoEtiquetas(Medir), c.paso) << c.minimo << ".." << c.maximo;
+        EXPECT_DOUBLE_EQ(eje.PasoEtiquetas(Medir), c.paso)
+            << c.minimo << ".." << c.maximo << " over " << c.largo;
     }
     // Texts without height: one label fits.
     TCustomChartAxis eje = EjeManual(0, 100000, 100);

@@ -82,6 +82,31 @@ TEST_F(Ajuste, SaturationIsStrictlyAboveTheLevel) {
     }
 }
 
+TEST_F(Ajuste, SweepsEndWhenTheResidualSettlesOrAfterEleven) {
+    struct Caso {
+        const char* que;
+        double sigma, amplitud, fondo, ruido;
+        unsigned semilla;
+        int32_t radio, barridos;
+    };
+    const Caso casos[] = {
+        {"faint and noisy: the second sweep changes the residual by 0.9987", 1.3, 120, 800, 12, 47,
+         4, 2},
+        {"faint and noisy: the second sweep changes it by 1.0948, the third by 0", 1.3, 120, 800,
+         12, 353, 4, 3},
+        {"wide and bright, its wings beyond the box: still moving after 13 sweeps", 3.9, 45000,
+         4000, 0, 1, 9, 11},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.que);
+        TPlaca placa;
+        Cargar(placa, Estrella(40, 40, 20, 20, c.sigma, c.amplitud, c.fondo, c.ruido, c.semilla));
+        TAjusteGauss a(20, 20, c.radio, 60000);
+        a.Ajustar(Imagen);
+        EXPECT_EQ(a.Barridos, c.barridos);
+    }
+}
+
 TEST(Calidad, BoundariesOnTheSinglePrecisionWidth) {
     struct Caso {
         int sigma; // hundredths
@@ -96,6 +121,8 @@ TEST(Calidad, BoundariesOnTheSinglePrecisionWidth) {
         EXPECT_EQ(CalidadAjuste(false, fwhm), c.calidad) << c.sigma;
         EXPECT_EQ(CalidadAjuste(true, fwhm), 'S') << c.sigma;
     }
+    // No grid width is 5.0 itself, yet the flag must not take it for wider.
+    EXPECT_EQ(CalidadAjuste(false, 5.0f), ' ');
 }
 
 TEST_F(Ajuste, BadBoxesRaiseBeforeAnyOutput) {

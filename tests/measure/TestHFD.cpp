@@ -43,6 +43,8 @@ TEST(InterpolarHFD, WalksToHalfTheTotal) {
          Seguidos({{0.5, 1000}}, 20, {10, 1000}), 0.25},
         {"the first entry at or above half stops the walk",
          Seguidos({{1, 100}, {2, 600}, {3, 300}}, 20, {10, 1000}), 1.8},
+        {"a sum equal to half stops the walk; passing it would end at 5",
+         Seguidos({{1, 100}, {2, 500}, {3, 300}}, 20, {10, 1000}), 2},
         {"equal diameters give that diameter", Seguidos({{3, 100}, {3, 900}}, 20, {5, 1000}), 3},
     };
     for (const Caso& c : casos) {
