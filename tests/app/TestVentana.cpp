@@ -15,6 +15,8 @@
 
 #include <fstream>
 #include <sstream>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace {
 
@@ -268,8 +270,24 @@ TEST_F(Vigilancia, PuestaACeroRespondidaSiBorraSoloLasListadas) {
     Arrancar();
     v->Timer1Timer();
     ASSERT_EQ(v->FotosProcesadas, 11);
+    // The kernel reports the deletions in the order they happen.
+    const int avisos = ::inotify_init1(IN_NONBLOCK);
+    ASSERT_GE(avisos, 0);
+    ASSERT_GE(::inotify_add_watch(avisos, fotos.ruta.c_str(), IN_DELETE), 0);
     v->respuesta = true;
     v->Button2->click();
+    std::vector<std::string> borradas;
+    alignas(inotify_event) char bufer[8192];
+    for (ssize_t n; (n = ::read(avisos, bufer, sizeof bufer)) > 0;)
+        for (ssize_t k = 0; k < n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(bufer + k);
+            borradas.push_back(e->name);
+            k += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+        }
+    ::close(avisos);
+    std::vector<std::string> alReves{"zz-enlace.fits"};
+    for (int i = 9; i >= 0; --i) alReves.push_back("f" + std::to_string(i) + ".fits");
+    EXPECT_EQ(borradas, alReves) << "from the last entry of the list to the first";
     std::vector<std::string> quedan;
     for (const auto& e : fs::directory_iterator(fotos.ruta))
         quedan.push_back(e.path().filename().string());
