@@ -20,9 +20,8 @@ extern TFSelDir* FSelDir; // created after the main window, hidden until "Carpet
 class TFQuorvel : public THistorialFoco {
     Q_OBJECT
 public:
-    // dirPrograma: where "quorvel.ini" lives; empty means beside the executable (or the user's
-    // configuration folder when that one is not writable). Tests pass crear = false, set the
-    // seams below and then call Crear().
+    // dirPrograma: where "quorvel.ini" lives; empty means the choice of DirectorioDeAjustes()
+    // (Entorno.h). Tests pass crear = false, set the seams below and then call Crear().
     explicit TFQuorvel(const std::string& dirPrograma = {}, bool crear = true);
     void Crear(); // the creation handler, through the error box
 
