@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMoveEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -172,10 +173,27 @@ TFQuorvel::TFQuorvel(const std::string& dirPrograma, bool crear) : DirPrograma(d
     };
     MostrarError = [this](const QString& texto) { QMessageBox::critical(this, "Quorvel", texto); };
 
-    if (const QScreen* pantalla = QGuiApplication::primaryScreen())
-        move(pantalla->availableGeometry().center() - rect().center());
+    Centrar();
 
     if (crear) Crear();
+}
+
+void TFQuorvel::Centrar() {
+    if (const QScreen* pantalla = QGuiApplication::primaryScreen()) {
+        QRect marco = frameGeometry();
+        marco.moveCenter(pantalla->availableGeometry().center());
+        move(marco.topLeft());
+    }
+}
+
+void TFQuorvel::moveEvent(QMoveEvent* evento) {
+    THistorialFoco::moveEvent(evento);
+    // The frame's size is known only once the window manager has framed the shown window:
+    // centred again then, so that the frame, not the client area, sits in the middle.
+    if (!centradoConMarco_ && frameGeometry().size() != size()) {
+        centradoConMarco_ = true;
+        Centrar();
+    }
 }
 
 void TFQuorvel::Crear() {
