@@ -167,5 +167,10 @@ TEST(DescripcionError, EspanolYSinoElTextoDelSistema) {
     };
     for (const auto& c : casos) EXPECT_EQ(DescripcionError(c.codigo), c.texto) << c.codigo;
     // Codes without a Spanish text keep the system's own words.
-    for (int codigo : {EDOM, 12345}) EXPECT_EQ(DescripcionError(codigo), std::strerror(codigo));
+    // (The system's text copied first: an unknown code's text lives in a buffer the next call
+    // may free.)
+    for (int codigo : {EDOM, 12345}) {
+        const std::string delSistema = std::strerror(codigo);
+        EXPECT_EQ(DescripcionError(codigo), delSistema);
+    }
 }
