@@ -10,6 +10,7 @@ extern "C" { // the header declares C functions without saying so
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -100,6 +101,9 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
     const int w = Placa.Ancho(), h = Placa.Alto();
     // Too small for a star with a border of sky.
     if (w < 8 || h < 8) return r;
+    // SEP indexes pixels with an int.
+    if (int64_t{w} * h > std::numeric_limits<int>::max())
+        throw std::runtime_error("Foto demasiado grande para medir el campo");
     std::vector<float> datos = CopiarFoto(w, h);
 
     sep_image im{};
