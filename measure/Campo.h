@@ -25,5 +25,6 @@ struct TMedidaCampo {
 };
 
 // Measures the frame loaded in Placa. Estrellas is empty when no star is usable; raises
-// std::runtime_error when SEP fails (out of memory, too many pixels in one detection).
+// std::runtime_error when SEP fails (out of memory, too many pixels in one detection) or the
+// frame has more pixels than SEP can count.
 TMedidaCampo MedirCampo(TPlaca& Placa);

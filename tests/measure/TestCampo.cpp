@@ -18,12 +18,6 @@ namespace {
 // adds the variance of a uniform spread of one pixel, 1/12.
 double AnchuraVerdadera(double sigma) { return 2.3548 * std::sqrt(sigma * sigma + 1.0 / 12); }
 
-Cuentas DeCuentas(int64_t w, int64_t h, std::vector<uint16_t> v) {
-    Cuentas c(w, h);
-    c.v = std::move(v);
-    return c;
-}
-
 class Campo : public ConFotos {
 protected:
     TMedidaCampo Medir(const Cuentas& c) {
@@ -56,7 +50,7 @@ TEST_F(Campo, FocusRunOfFieldsFindsWidthsAndBestFocus) {
     for (int i = 0; i < Fotos; ++i) {
         const double sigma = SigmaSerie(i, Fotos, 1.0, 3.2);
         SCOPED_TRACE("sigma " + std::to_string(sigma));
-        const Cuentas c = DeCuentas(W, H, ExponerCampo(escena, sigma, azar));
+        const Cuentas c = Cuentas(W, H, ExponerCampo(escena, sigma, azar));
         const auto saturada = [&](const TEstrellaSimulada& s) {
             uint16_t maximo = 0;
             for (int64_t y = std::max(0, int(s.y) - 2); y <= std::min(H - 1, int(s.y) + 2); ++y)
@@ -109,7 +103,7 @@ TEST_F(Campo, SubframeStarGetsTheWindowsFit) {
     for (const double sigma : {1.0, 1.4, 1.9, 2.5, 3.2}) {
         SCOPED_TRACE("sigma " + std::to_string(sigma));
         const auto campo = ExponerCampo(escena, sigma, azar);
-        const TMedidaCampo m = Medir(DeCuentas(1600, 1200, campo));
+        const TMedidaCampo m = Medir(Cuentas(1600, 1200, campo));
         const TEstrellaSimulada& verdad = escena.estrellas[static_cast<size_t>(s.estrella)];
         const auto e = std::find_if(m.Estrellas.begin(), m.Estrellas.end(), [&](auto& e) {
             return std::hypot(e.X - verdad.x, e.Y - verdad.y) < 0.5;
@@ -117,7 +111,7 @@ TEST_F(Campo, SubframeStarGetsTheWindowsFit) {
         ASSERT_NE(e, m.Estrellas.end());
 
         TPlaca placa;
-        ASSERT_TRUE(placa.LeerFits(Guardar(DeCuentas(100, 100, Recorte(campo, 1600, s)), "sub.fits")));
+        ASSERT_TRUE(placa.LeerFits(Guardar(Cuentas(100, 100, Recorte(campo, 1600, s)), "sub.fits")));
         TListaOrdenada o;
         TListaAcumulada a;
         const TFigurasFoco f = MedirEstrella(placa, o, a);
