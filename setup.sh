@@ -2,7 +2,8 @@
 # Installs the Debian packages Quorvel needs to build, test and run, when they are missing.
 set -euo pipefail
 paquetes=(cmake g++ make pkg-config qt6-base-dev libgtest-dev libbenchmark-dev libcfitsio-dev
-          clang libclang-rt-14-dev fonts-comic-neue xvfb xauth imagemagick locales)
+          libsep-dev clang libclang-rt-14-dev fonts-comic-neue xvfb xauth imagemagick locales
+          qt6-translations-l10n desktop-file-utils appstream man-db dpkg-dev file)
 faltan=()
 for p in "${paquetes[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || faltan+=("$p")

@@ -1,5 +1,6 @@
 #include "UQuorvel.h"
 
+#include "Entorno.h"
 #include "Errores.h"
 #include "Medida.h"
 #include "Reloj.h"
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMoveEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -20,8 +22,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <dirent.h>
 #include <fstream>
 #include <sstream>
@@ -42,30 +42,6 @@ std::string ABytes(const QString& s) {
     return QFile::encodeName(s).toStdString();
 }
 
-std::string DirectorioDelEjecutable() {
-    std::string ruta = ABytes(QCoreApplication::applicationFilePath());
-    if (ruta.empty()) {
-        char buf[4096];
-        const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-        if (n > 0) ruta.assign(buf, static_cast<size_t>(n));
-    }
-    return ruta.substr(0, ruta.rfind('/') + 1);
-}
-
-// An installed program cannot write beside itself: the setting then lives in the user's
-// configuration folder.
-std::string DirectorioDeAjustes() {
-    std::string dir = DirectorioDelEjecutable();
-    if (!dir.empty() && ::access(dir.c_str(), W_OK) == 0) return dir;
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    const char* home = std::getenv("HOME");
-    std::string base = xdg && *xdg ? xdg : std::string(home ? home : "") + "/.config";
-    dir = base + "/quorvel/";
-    ::mkdir(base.c_str(), 0755);
-    ::mkdir(dir.c_str(), 0755);
-    return dir;
-}
-
 bool ExisteFichero(const std::string& ruta) {
     struct stat st {};
     return ::stat(ruta.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
@@ -73,7 +49,7 @@ bool ExisteFichero(const std::string& ruta) {
 
 std::string LeerPrimeraLinea(const std::string& ruta) {
     std::ifstream f(ruta, std::ios::binary);
-    if (!f) throw std::runtime_error("No se puede abrir " + ruta + ": " + std::strerror(errno));
+    if (!f) throw std::runtime_error("No se puede abrir " + ruta + ": " + DescripcionError(errno));
     std::string linea;
     std::getline(f, linea, '\n');
     if (f.bad()) throw std::runtime_error("No se puede leer " + ruta);
@@ -86,12 +62,13 @@ std::string LeerPrimeraLinea(const std::string& ruta) {
 void EscribirLinea(const std::string& ruta, const std::string& linea) {
     const std::string temporal = ruta + ".tmp";
     FILE* f = std::fopen(temporal.c_str(), "wb");
-    if (!f) throw std::runtime_error("No se puede escribir " + ruta + ": " + std::strerror(errno));
+    if (!f)
+        throw std::runtime_error("No se puede escribir " + ruta + ": " + DescripcionError(errno));
     const std::string contenido = linea + "\r\n";
     const bool escrito = std::fwrite(contenido.data(), 1, contenido.size(), f) == contenido.size();
     const bool cerrado = std::fclose(f) == 0;
     if (!escrito || !cerrado || std::rename(temporal.c_str(), ruta.c_str()) != 0) {
-        const std::string causa = std::strerror(errno);
+        const std::string causa = DescripcionError(errno);
         std::remove(temporal.c_str());
         throw std::runtime_error("No se puede escribir " + ruta + ": " + causa);
     }
@@ -196,10 +173,27 @@ TFQuorvel::TFQuorvel(const std::string& dirPrograma, bool crear) : DirPrograma(d
     };
     MostrarError = [this](const QString& texto) { QMessageBox::critical(this, "Quorvel", texto); };
 
-    if (const QScreen* pantalla = QGuiApplication::primaryScreen())
-        move(pantalla->availableGeometry().center() - rect().center());
+    Centrar();
 
     if (crear) Crear();
+}
+
+void TFQuorvel::Centrar() {
+    if (const QScreen* pantalla = QGuiApplication::primaryScreen()) {
+        QRect marco = frameGeometry();
+        marco.moveCenter(pantalla->availableGeometry().center());
+        move(marco.topLeft());
+    }
+}
+
+void TFQuorvel::moveEvent(QMoveEvent* evento) {
+    THistorialFoco::moveEvent(evento);
+    // The frame's size is known only once the window manager has framed the shown window:
+    // centred again then, so that the frame, not the client area, sits in the middle.
+    if (!centradoConMarco_ && frameGeometry().size() != size()) {
+        centradoConMarco_ = true;
+        Centrar();
+    }
 }
 
 void TFQuorvel::Crear() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 class QCloseEvent;
+class QMoveEvent;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -20,9 +21,8 @@ extern TFSelDir* FSelDir; // created after the main window, hidden until "Carpet
 class TFQuorvel : public THistorialFoco {
     Q_OBJECT
 public:
-    // dirPrograma: where "quorvel.ini" lives; empty means beside the executable (or the user's
-    // configuration folder when that one is not writable). Tests pass crear = false, set the
-    // seams below and then call Crear().
+    // dirPrograma: where "quorvel.ini" lives; empty means the choice of DirectorioDeAjustes()
+    // (Entorno.h). Tests pass crear = false, set the seams below and then call Crear().
     explicit TFQuorvel(const std::string& dirPrograma = {}, bool crear = true);
     void Crear(); // the creation handler, through the error box
 
@@ -54,15 +54,18 @@ public:
 protected:
     void VaciarListaFotos() override;
     void closeEvent(QCloseEvent* evento) override;
+    void moveEvent(QMoveEvent* evento) override;
 
 private:
     // Runs a handler's body; an error escaping it goes to the error box and skips the rest.
     void Ejecutar(const std::function<void()>& cuerpo);
     std::string ArchivoAjustes() const;
+    void Centrar(); // the window's frame in the middle of the screen
 
     std::string carpetaBytes_;
     bool enCiclo_ = false;         // a tick that comes due inside a cycle is not run
     bool cierrePendiente_ = false; // closed during a cycle: close when the cycle ends
+    bool centradoConMarco_ = false;
 };
 
 // The folder's regular, non-hidden files as full paths, names in a fixed order (ASCII letters

@@ -1,3 +1,4 @@
+#include "Entorno.h"
 #include "Numeros.h"
 #include "UQuorvel.h"
 #include "USelDir.h"
@@ -22,6 +23,8 @@ void LeerSeparadores() {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName("org.quorvel.Quorvel"); // the menu entry of its windows
+    CargarTraduccionQt(); // without it the toolkit's own buttons stay in English
     LeerSeparadores();
     TFQuorvel FQuorvel;
     TFSelDir selector;

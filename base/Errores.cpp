@@ -1,6 +1,8 @@
 #include "Errores.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 
 double Dividir(double a, double b) {
     if (b == 0.0)
@@ -13,4 +15,71 @@ double Dividir(double a, double b) {
 double Raiz(double v) {
     if (!(v >= 0.0)) throw ErrorAritmetico("Raíz cuadrada de un número negativo");
     return std::sqrt(v);
+}
+
+std::string DescripcionError(int codigo) {
+    // The failures a watched folder, a settings file or a folder listing can meet.
+    switch (codigo) {
+    case EACCES:
+        return "Permiso denegado";
+    case EPERM:
+        return "Operación no permitida";
+    case EROFS:
+        return "Sistema de ficheros de solo lectura";
+    case ENOSPC:
+        return "No queda espacio en el dispositivo";
+    case EDQUOT:
+        return "Cuota de disco superada";
+    case EFBIG:
+        return "Fichero demasiado grande";
+    case ENOENT:
+        return "No existe el fichero o la carpeta";
+    case EISDIR:
+        return "Es una carpeta";
+    case ENOTDIR:
+        return "No es una carpeta";
+    case ENAMETOOLONG:
+        return "Nombre demasiado largo";
+    case ELOOP:
+        return "Demasiados niveles de enlaces simbólicos";
+    case EEXIST:
+        return "El fichero ya existe";
+    case ENOTEMPTY:
+        return "La carpeta no está vacía";
+    case EXDEV:
+        return "Enlace entre sistemas de ficheros distintos";
+    case EIO:
+        return "Error de entrada/salida";
+    case EBUSY:
+        return "Dispositivo o recurso ocupado";
+    case ETXTBSY:
+        return "Fichero en uso";
+    case EMFILE:
+        return "Demasiados ficheros abiertos";
+    case ENFILE:
+        return "Demasiados ficheros abiertos en el sistema";
+    case ENOMEM:
+        return "Memoria insuficiente";
+    case EAGAIN:
+        return "Recurso no disponible por ahora";
+    case EINTR:
+        return "Llamada interrumpida";
+    case ENXIO:
+        return "No existe el dispositivo o la dirección";
+    case ENODEV:
+        return "No existe el dispositivo";
+    case EINVAL:
+        return "Argumento no válido";
+    case ESTALE:
+        return "Fichero de red caducado";
+    case ENOTCONN:
+        return "La unidad de red no está conectada";
+    case ETIMEDOUT:
+        return "Se agotó el tiempo de espera";
+    case EHOSTDOWN:
+    case EHOSTUNREACH:
+        return "No se llega al servidor";
+    default:
+        return std::strerror(codigo);
+    }
 }

@@ -23,3 +23,7 @@ struct ErrorAritmetico : std::runtime_error {
 // number forward, so these raise instead.
 double Dividir(double a, double b);
 double Raiz(double v);
+
+// A system error (an errno value) described in Spanish, for the texts the user reads; an error
+// without a Spanish text keeps the system's own description.
+std::string DescripcionError(int codigo);

@@ -1,6 +1,7 @@
 #include "ListaDirectorios.h"
 
 #include "DibujoElemento.h"
+#include "Errores.h"
 #include "ListaUnidades.h"
 
 #include <QApplication>
@@ -10,7 +11,6 @@
 #include <QStyle>
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -159,7 +159,9 @@ void TDirectoryListBox::Construir() {
 
     int error = 0;
     std::vector<QByteArray> nombres = Subdirectorios(directorio, error);
-    estado = error ? QString("No se puede leer la carpeta: %1").arg(strerror(error)) : QString();
+    estado = error ? QString("No se puede leer la carpeta: %1")
+                         .arg(QString::fromStdString(DescripcionError(error)))
+                   : QString();
     setToolTip(estado);
 
     std::vector<std::pair<QString, QByteArray>> subdirectorios;

@@ -1,19 +1,32 @@
 #!/usr/bin/env bash
-# Takes docs/quorvel.png: the program under a virtual X server, watching a folder that the
-# simulated camera fills with a focus run of 25 frames.
+# Takes docs/quorvel.png: the demo of ./run.sh under a virtual X server, photographed once the
+# simulated camera has written 25 frames into demo/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+./setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2 --target quorvel quorvel-simular
-trabajo=$(mktemp -d)
-trap 'rm -rf "$trabajo"' EXIT
-mkdir "$trabajo/fotos"
-cp build/app/quorvel "$trabajo/"
-printf '%s\r\n' "$trabajo/fotos" > "$trabajo/quorvel.ini"
-build/tools/quorvel-simular --fotos 25 --intervalo 0 --semilla 7 "$trabajo/fotos" >/dev/null
-xvfb-run -a -s "-screen 0 640x560x24" bash -c "
-    '$trabajo/quorvel' & programa=\$!
-    sleep 8
-    import -window Quorvel '$PWD/docs/quorvel.png'
-    kill \$programa"
+
+# The folder box must show the demo folder: run.sh writes it into a missing setting. The
+# user's own setting comes back afterwards.
+ajuste=build/app/quorvel.ini
+guardado=$(mktemp)
+tenia=0
+if [ -f "$ajuste" ]; then cp "$ajuste" "$guardado"; tenia=1; fi
+devolver() {
+    if [ "$tenia" = 1 ]; then cp "$guardado" "$ajuste"; fi
+    rm -f "$guardado"
+}
+trap devolver EXIT
+rm -f "$ajuste"
+
+xvfb-run -a -s "-screen 0 640x560x24" bash -c '
+    setsid ./run.sh >/dev/null 2>&1 & demo=$!
+    for i in $(seq 120); do
+        [ "$(ls demo/foco_*.fits 2>/dev/null | wc -l)" -ge 25 ] && break
+        sleep 0.5
+    done
+    sleep 1.5 # the last frame measured and drawn
+    import -window Quorvel docs/quorvel.png
+    kill -- -$demo'
 echo "docs/quorvel.png"

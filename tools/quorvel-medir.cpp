@@ -1,4 +1,6 @@
-// Measures the star of FITS frames from the command line, with the same code the window uses.
+// Measures the star of FITS frames from the command line, with the same code the window uses,
+// or the stars of whole fields.
+#include "Campo.h"
 #include "Medida.h"
 #include "Numeros.h"
 #include "UTPlaca.h"
@@ -14,6 +16,7 @@ namespace {
 
 const char* const Ayuda =
     "Uso: quorvel-medir [--csv] FICHERO...\n"
+    "     quorvel-medir --campo [--csv] [--estrellas] FICHERO...\n"
     "Carga cada foto FITS de 16 bits, localiza su estrella y escribe una fila por fichero con\n"
     "el nombre, el valor máximo, la FWHM del ajuste gaussiano, el diámetro de media luz (HFD),\n"
     "el centroide, el nivel de fondo y la calidad del ajuste (S saturada, C demasiado estrecha,\n"
@@ -24,10 +27,16 @@ const char* const Ayuda =
     "errores. Estado de salida: 0 si todos se midieron, 1 si alguno falló, 2 si el uso es\n"
     "incorrecto.\n"
     "\n"
-    "      --csv    CSV (RFC 4180) con punto decimal; sin esta opción, columnas separadas por\n"
-    "               tabuladores con el separador decimal del usuario\n"
-    "  -h, --help   esta ayuda\n"
-    "      --       lo que sigue son ficheros, aunque empiece por '-'\n";
+    "      --campo      para fotos enteras con muchas estrellas: las encuentra (SEP), descarta\n"
+    "                   las saturadas, mezcladas, alargadas, junto al borde y los píxeles\n"
+    "                   calientes, y da las medianas de FWHM, HFD y máximo de las estrellas\n"
+    "                   usadas, con el fondo global (\"ninguna estrella medible\" si no queda\n"
+    "                   ninguna)\n"
+    "      --estrellas  con --campo: una fila por estrella usada, con su posición y calidad\n"
+    "      --csv        CSV (RFC 4180) con punto decimal; sin esta opción, columnas separadas\n"
+    "                   por tabuladores con el separador decimal del usuario\n"
+    "  -h, --help       esta ayuda\n"
+    "      --           lo que sigue son ficheros, aunque empiece por '-'\n";
 
 [[noreturn]] void MalUso(const std::string& motivo) {
     std::fprintf(stderr, "quorvel-medir: %s\n\n%s", motivo.c_str(), Ayuda);
@@ -67,7 +76,7 @@ char DecimalDelUsuario() {
 } // namespace
 
 int main(int argc, char** argv) {
-    bool csv = false, opciones = true;
+    bool csv = false, campo = false, estrellas = false, opciones = true;
     std::vector<std::string> ficheros;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -78,6 +87,10 @@ int main(int argc, char** argv) {
             return 0;
         } else if (opciones && a == "--csv") {
             csv = true;
+        } else if (opciones && a == "--campo") {
+            campo = true;
+        } else if (opciones && a == "--estrellas") {
+            estrellas = true;
         } else if (opciones && a.size() > 1 && a[0] == '-') {
             MalUso("opción desconocida: " + a);
         } else {
@@ -85,6 +98,7 @@ int main(int argc, char** argv) {
         }
     }
     if (ficheros.empty()) MalUso("falta al menos un fichero");
+    if (estrellas && !campo) MalUso("--estrellas necesita --campo");
 
     SeparadoresUsuario.decimal = DecimalDelUsuario();
     const char decimal = csv ? '.' : SeparadoresUsuario.decimal;
@@ -92,7 +106,15 @@ int main(int argc, char** argv) {
         return FormatearNumero(v, formato, decimal);
     };
 
-    Fila({"Archivo", "Maximo", "FWHM", "HFD", "CentroideX", "CentroideY", "Fondo", "Calidad"}, csv);
+    if (campo)
+        Fila(estrellas ? std::vector<std::string>{"Archivo", "X", "Y", "FWHM", "HFD", "Maximo",
+                                                  "Calidad"}
+                       : std::vector<std::string>{"Archivo", "Estrellas", "FWHM", "HFD", "Maximo",
+                                                  "Fondo"},
+             csv);
+    else
+        Fila({"Archivo", "Maximo", "FWHM", "HFD", "CentroideX", "CentroideY", "Fondo", "Calidad"},
+             csv);
     TListaOrdenada ListaOrdenada;
     TListaAcumulada ListaAcumulada;
     int estado = 0;
@@ -105,12 +127,32 @@ int main(int argc, char** argv) {
                 estado = 1;
                 continue;
             }
-            const TFigurasFoco f = MedirEstrella(Placa, ListaOrdenada, ListaAcumulada);
-            Fila({fichero, FormatearEntero(f.Maximo), numero(f.FWHM, "0.0####"),
-                  numero(f.HFD, "0.000"), numero(f.CentroideX, "0.000"),
-                  numero(f.CentroideY, "0.000"), numero(f.NivelFondo, "0.00"),
-                  std::string(1, f.Calidad)},
-                 csv);
+            if (!campo) {
+                const TFigurasFoco f = MedirEstrella(Placa, ListaOrdenada, ListaAcumulada);
+                Fila({fichero, FormatearEntero(f.Maximo), numero(f.FWHM, "0.0####"),
+                      numero(f.HFD, "0.000"), numero(f.CentroideX, "0.000"),
+                      numero(f.CentroideY, "0.000"), numero(f.NivelFondo, "0.00"),
+                      std::string(1, f.Calidad)},
+                     csv);
+                continue;
+            }
+            const TMedidaCampo m = MedirCampo(Placa);
+            if (m.Estrellas.empty()) {
+                std::fprintf(stderr, "quorvel-medir: %s: ninguna estrella medible\n",
+                             fichero.c_str());
+                estado = 1;
+            } else if (estrellas) {
+                for (const TEstrellaCampo& e : m.Estrellas)
+                    Fila({fichero, numero(e.X, "0.000"), numero(e.Y, "0.000"),
+                          numero(e.FWHM, "0.0####"), numero(e.HFD, "0.000"),
+                          FormatearEntero(e.Maximo), std::string(1, e.Calidad)},
+                         csv);
+            } else {
+                Fila({fichero, FormatearEntero(static_cast<int64_t>(m.Estrellas.size())),
+                      numero(m.FWHM, "0.0####"), numero(m.HFD, "0.000"),
+                      FormatearEntero(m.Maximo), numero(m.Fondo, "0.00")},
+                     csv);
+            }
         } catch (const std::exception& e) {
             std::fprintf(stderr, "quorvel-medir: %s: %s\n", fichero.c_str(), e.what());
             estado = 1;

@@ -1,6 +1,8 @@
 // A camera for demonstrations and end-to-end tests: writes a focus run of synthetic 16-bit
-// frames into a folder, one star whose width follows a V-curve through best focus.
+// frames into a folder, one star or a field of stars whose width follows a V-curve through
+// best focus.
 #include "EscritorFits.h"
+#include "Simulacion.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -29,6 +31,11 @@ const char* const Ayuda =
     "      --semilla S     semilla del ruido, para series repetibles (según el reloj)\n"
     "      --sigma-min S   sigma en el mejor foco, en píxeles (2.0)\n"
     "      --sigma-max S   sigma en los extremos de la serie (4.5)\n"
+    "      --campo N       un campo de N estrellas en posiciones al azar por toda la foto, de\n"
+    "                      flujos que cubren dos décadas (algunas saturadas en el mejor foco),\n"
+    "                      con unos pocos píxeles calientes, en vez de una sola estrella\n"
+    "      --subcuadro L   con --campo: cada foto es un subcuadro de L × L píxeles de ese campo\n"
+    "                      (los mismos píxeles) centrado en una estrella aislada y sin saturar\n"
     "  -h, --help          esta ayuda\n";
 
 [[noreturn]] void MalUso(const std::string& motivo) {
@@ -52,6 +59,8 @@ struct Opciones {
     uint64_t semilla =
         static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     double sigmaMin = 2.0, sigmaMax = 4.5;
+    int campo = 0;     // stars of the field; 0 for the single star
+    int subcuadro = 0; // side of the subframe; 0 for the whole frame
 };
 
 Opciones LeerOpciones(int argc, char** argv) {
@@ -79,6 +88,10 @@ Opciones LeerOpciones(int argc, char** argv) {
             o.sigmaMin = Numero(valor(), "--sigma-min", 0.2);
         } else if (a == "--sigma-max") {
             o.sigmaMax = Numero(valor(), "--sigma-max", 0.2);
+        } else if (a == "--campo") {
+            o.campo = static_cast<int>(Numero(valor(), "--campo", 1));
+        } else if (a == "--subcuadro") {
+            o.subcuadro = static_cast<int>(Numero(valor(), "--subcuadro", 8));
         } else if (!a.empty() && a[0] == '-') {
             MalUso("opción desconocida: " + a);
         } else if (o.carpeta.empty()) {
@@ -89,33 +102,10 @@ Opciones LeerOpciones(int argc, char** argv) {
     }
     if (o.carpeta.empty()) MalUso("falta la carpeta");
     if (o.ancho > 65535 || o.alto > 65535) MalUso("el tamaño máximo es 65535 × 65535");
+    if (o.campo > 1000000) MalUso("el campo tiene como mucho 1000000 estrellas");
+    if (o.subcuadro > 0 && o.campo == 0) MalUso("--subcuadro necesita --campo");
+    if (o.subcuadro > std::min(o.ancho, o.alto)) MalUso("el subcuadro no cabe en la foto");
     return o;
-}
-
-// One exposure: a sky of 200 counts with read noise and the shot noise of a gain of 4
-// electrons per count, and a star of constant flux whose sigma is `sigma`, centred at
-// (cx, cy); 50000 counts above the sky at best focus.
-std::vector<uint16_t> Exponer(const Opciones& o, double sigma, double cx, double cy,
-                              std::mt19937_64& azar) {
-    constexpr double fondo = 200, ruidoLectura = 3, ganancia = 4;
-    const double flujo = 2 * M_PI * o.sigmaMin * o.sigmaMin * 50000.0;
-    const double amplitud = flujo / (2 * M_PI * sigma * sigma);
-    std::normal_distribution<double> normal(0.0, 1.0);
-    std::vector<uint16_t> cuentas(static_cast<size_t>(o.ancho) * o.alto);
-    const int r = static_cast<int>(std::ceil(6 * sigma));
-    for (int y = 0; y < o.alto; ++y) {
-        for (int x = 0; x < o.ancho; ++x) {
-            double senal = fondo;
-            if (std::abs(x - cx) <= r && std::abs(y - cy) <= r)
-                senal += amplitud * std::exp(-((x - cx) * (x - cx) + (y - cy) * (y - cy)) /
-                                             (2 * sigma * sigma));
-            const double v =
-                senal + normal(azar) * std::sqrt(ruidoLectura * ruidoLectura + senal / ganancia);
-            cuentas[static_cast<size_t>(y) * o.ancho + x] =
-                static_cast<uint16_t>(std::clamp(std::lround(v), 0L, 65535L));
-        }
-    }
-    return cuentas;
 }
 
 } // namespace
@@ -123,21 +113,52 @@ std::vector<uint16_t> Exponer(const Opciones& o, double sigma, double cx, double
 int main(int argc, char** argv) {
     const Opciones o = LeerOpciones(argc, argv);
     std::mt19937_64 azar(o.semilla);
+    TEscena escena;
+    TSubcuadro sub;
+    if (o.campo > 0) {
+        escena = CrearEscena(o.ancho, o.alto, o.campo, o.sigmaMin, azar);
+        if (o.subcuadro > 0) {
+            sub = ElegirSubcuadro(escena, o.subcuadro, std::max(o.sigmaMin, o.sigmaMax));
+            if (sub.estrella < 0) {
+                std::fprintf(stderr, "quorvel-simular: ninguna estrella aislada para un "
+                                     "subcuadro de %d × %d\n", o.subcuadro, o.subcuadro);
+                return 1;
+            }
+            const TEstrellaSimulada& s = escena.estrellas[static_cast<size_t>(sub.estrella)];
+            std::printf("subcuadro en x %d, y %d; estrella en x %.2f, y %.2f del campo\n", sub.x0,
+                        sub.y0, s.x, s.y);
+        }
+    }
     std::uniform_real_distribution<double> deriva(-0.4, 0.4);
+    // Frame i is due at i intervals after the start, whatever the writing took.
+    const auto inicio = std::chrono::steady_clock::now();
     for (int i = 0; i < o.fotos; ++i) {
-        const double t = o.fotos > 1 ? static_cast<double>(i) / (o.fotos - 1) : 0.5;
-        const double sigma = o.sigmaMin + (o.sigmaMax - o.sigmaMin) * std::fabs(2 * t - 1);
-        // Near the middle of the frame, as when the star was centred for focusing.
-        const double cx = o.ancho / 2.0 + 2.3 + deriva(azar);
-        const double cy = o.alto / 2.0 - 1.7 + deriva(azar);
-        const auto cuentas = Exponer(o, sigma, cx, cy, azar);
+        if (i > 0)
+            std::this_thread::sleep_until(
+                inicio + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                             std::chrono::duration<double>(i * o.intervalo)));
+        const double sigma = SigmaSerie(i, o.fotos, o.sigmaMin, o.sigmaMax);
+        int ancho = o.ancho, alto = o.alto;
+        std::vector<uint16_t> cuentas;
+        if (o.campo == 0) {
+            // Near the middle of the frame, as when the star was centred for focusing.
+            const double cx = o.ancho / 2.0 + 2.3 + deriva(azar);
+            const double cy = o.alto / 2.0 - 1.7 + deriva(azar);
+            cuentas = ExponerEstrella(o.ancho, o.alto, o.sigmaMin, sigma, cx, cy, azar);
+        } else {
+            cuentas = ExponerCampo(escena, sigma, azar);
+            if (o.subcuadro > 0) {
+                cuentas = Recorte(cuentas, o.ancho, sub);
+                ancho = alto = o.subcuadro;
+            }
+        }
 
         char nombre[32];
         std::snprintf(nombre, sizeof nombre, "foco_%04d.fits", i + 1);
         const std::string final = o.carpeta + "/" + nombre;
         const std::string temporal = o.carpeta + "/." + nombre + ".part";
         try {
-            GuardarFichero(temporal, FitsDeCuentas(o.ancho, o.alto, cuentas));
+            GuardarFichero(temporal, FitsDeCuentas(ancho, alto, cuentas));
         } catch (const std::exception& e) {
             std::fprintf(stderr, "quorvel-simular: %s\n", e.what());
             return 1;
@@ -150,8 +171,6 @@ int main(int argc, char** argv) {
         }
         std::printf("%s  sigma %.2f\n", final.c_str(), sigma);
         std::fflush(stdout);
-        if (i + 1 < o.fotos && o.intervalo > 0)
-            std::this_thread::sleep_for(std::chrono::duration<double>(o.intervalo));
     }
     return 0;
 }

@@ -183,6 +183,8 @@ TEST_F(Fallos, DiscoLlenoAlCerrarConservaElAjusteAnterior) {
     EXPECT_TRUE(v->close());
     EXPECT_FALSE(v->isVisible()) << "the window closes all the same";
     ASSERT_EQ(v->errores.size(), 1);
+    EXPECT_TRUE(v->errores[0].endsWith(": No queda espacio en el dispositivo"))
+        << v->errores[0].toStdString();
     std::ifstream f(programa / "quorvel.ini", std::ios::binary);
     std::string linea;
     std::getline(f, linea);

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <unistd.h>
@@ -149,4 +151,26 @@ TEST(Reloj, AvanzaEnMilisegundos) {
     uint32_t b = a;
     while (static_cast<uint32_t>(b - a) < 2) b = ContadorMs();
     EXPECT_GE(static_cast<uint32_t>(b - a), 2u);
+}
+
+TEST(DescripcionError, EspanolYSinoElTextoDelSistema) {
+    const struct {
+        int codigo;
+        const char* texto;
+    } casos[] = {
+        {EACCES, "Permiso denegado"},
+        {EROFS, "Sistema de ficheros de solo lectura"},
+        {ENOSPC, "No queda espacio en el dispositivo"},
+        {ENOENT, "No existe el fichero o la carpeta"},
+        {EISDIR, "Es una carpeta"},
+        {ENOTDIR, "No es una carpeta"},
+    };
+    for (const auto& c : casos) EXPECT_EQ(DescripcionError(c.codigo), c.texto) << c.codigo;
+    // Codes without a Spanish text keep the system's own words.
+    // (The system's text copied first: an unknown code's text lives in a buffer the next call
+    // may free.)
+    for (int codigo : {EDOM, 12345}) {
+        const std::string delSistema = std::strerror(codigo);
+        EXPECT_EQ(DescripcionError(codigo), delSistema);
+    }
 }

@@ -1,5 +1,7 @@
 // libFuzzer target for the whole per-frame path: the loader on arbitrary bytes, then the
-// measurement of whatever loaded. Any error must be one of ours, raised, never a crash.
+// measurements of whatever loaded, the window's and the field's. Any error must be one of ours,
+// raised, never a crash.
+#include "Campo.h"
 #include "Medida.h"
 #include "UTPlaca.h"
 
@@ -20,10 +22,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t tamano) {
     TListaAcumulada ListaAcumulada;
     TPlaca Placa;
     try {
-        Placa.LeerFits(ruta);
+        if (!Placa.LeerFits(ruta)) return 0;
+    } catch (const std::runtime_error&) {
+        return 0; // refused frames are the expected outcome for most inputs
+    }
+    try {
         MedirEstrella(Placa, ListaOrdenada, ListaAcumulada);
     } catch (const std::runtime_error&) {
-        // refused frames are the expected outcome for most inputs
+    }
+    try {
+        MedirCampo(Placa);
+    } catch (const std::runtime_error&) {
     }
     return 0;
 }

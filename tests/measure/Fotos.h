@@ -15,6 +15,7 @@
 #include <random>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 // Counts of a frame, first axis fastest, as the writer wants them.
@@ -23,6 +24,8 @@ struct Cuentas {
     std::vector<uint16_t> v;
     Cuentas(int64_t w, int64_t h, uint16_t fondo = 0)
         : ancho(w), alto(h), v(static_cast<size_t>(w * h), fondo) {}
+    Cuentas(int64_t w, int64_t h, std::vector<uint16_t> valores)
+        : ancho(w), alto(h), v(std::move(valores)) {}
     uint16_t& operator()(int64_t x, int64_t y) { return v[static_cast<size_t>(y * ancho + x)]; }
 };
 

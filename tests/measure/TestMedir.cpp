@@ -1,7 +1,9 @@
 // quorvel-medir end to end, on files written here.
+#include "Campo.h"
 #include "Fotos.h"
 #include "Medida.h"
 #include "Numeros.h"
+#include "Simulacion.h"
 
 #include <fstream>
 #include <sstream>
@@ -115,6 +117,10 @@ TEST_F(Medir, Usage) {
         {"--rapido x.fits", 2, "", "opción desconocida: --rapido"},
         {"--help", 0, "Uso: quorvel-medir [--csv] FICHERO...", ""},
         {"-- --csv", 1, "Archivo\tMaximo", "--csv: No se encuentra el fichero --csv"},
+        {"--campo", 2, "", "falta al menos un fichero"},
+        {"--estrellas x.fits", 2, "", "--estrellas necesita --campo"},
+        {"--help", 0, "quorvel-medir --campo [--csv] [--estrellas] FICHERO...", ""},
+        {"--campo --estrellas -- --x", 1, "Archivo\tX\tY\tFWHM", "--x: No se encuentra"},
     };
     for (const Caso& c : casos) {
         SCOPED_TRACE(c.argumentos);
@@ -123,6 +129,40 @@ TEST_F(Medir, Usage) {
         EXPECT_NE(r.salida.find(c.en_salida), std::string::npos) << r.salida;
         EXPECT_NE(r.errores.find(c.en_errores), std::string::npos) << r.errores;
     }
+}
+
+TEST_F(Medir, FieldModeRowsPerFileOrPerStar) {
+    TEscena escena;
+    escena.ancho = 300, escena.alto = 200, escena.sigmaMin = 1.5;
+    escena.estrellas = {{60.3, 50.7, 9000}, {200.6, 120.2, 4000}, {150.2, 160.8, 20000}};
+    std::mt19937_64 azar(4);
+    const std::string campo = Guardar(Cuentas(300, 200, ExponerCampo(escena, 1.5, azar)), "c.fits");
+    const std::string cielo = Guardar(Cuentas(100, 100, 250), "cielo.fits");
+    const std::string falta = (carpeta_ / "falta.fits").string();
+    TPlaca placa;
+    ASSERT_TRUE(placa.LeerFits(campo));
+    const TMedidaCampo m = MedirCampo(placa);
+    ASSERT_EQ(m.Estrellas.size(), 3u);
+
+    Resultado r = Ejecutar("--campo '" + campo + "' '" + cielo + "' '" + falta + "'");
+    EXPECT_EQ(r.estado, 1);
+    EXPECT_EQ(r.salida, "Archivo\tEstrellas\tFWHM\tHFD\tMaximo\tFondo\n" + campo + "\t3\t" +
+                            FormatearNumero(m.FWHM, "0.0####") + "\t" +
+                            FormatearNumero(m.HFD, "0.000") + "\t" + std::to_string(m.Maximo) +
+                            "\t" + FormatearNumero(m.Fondo, "0.00") + "\n");
+    EXPECT_EQ(r.errores, "quorvel-medir: " + cielo + ": ninguna estrella medible\nquorvel-medir: " +
+                             falta + ": No se encuentra el fichero " + falta + "\n");
+
+    r = Ejecutar("--csv --estrellas --campo '" + campo + "'");
+    EXPECT_EQ(r.estado, 0);
+    EXPECT_EQ(r.errores, "");
+    std::string esperada = "Archivo,X,Y,FWHM,HFD,Maximo,Calidad\r\n";
+    for (const TEstrellaCampo& e : m.Estrellas)
+        esperada += campo + "," + FormatearNumero(e.X, "0.000") + "," +
+                    FormatearNumero(e.Y, "0.000") + "," + FormatearNumero(e.FWHM, "0.0####") +
+                    "," + FormatearNumero(e.HFD, "0.000") + "," + std::to_string(e.Maximo) + "," +
+                    e.Calidad + "\r\n";
+    EXPECT_EQ(r.salida, esperada);
 }
 
 } // namespace

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs a build into a scratch folder and checks what a desktop reads there: the programs,
+# the menu entry, the icon, the metadata and the manuals. Exit 77 (skipped) without the
+# validators.
+set -euo pipefail
+construccion=$1
+id=$2
+for herramienta in desktop-file-validate appstreamcli man; do
+    if ! command -v "$herramienta" >/dev/null; then
+        echo "falta $herramienta: prueba omitida"
+        exit 77
+    fi
+done
+destino=$(mktemp -d)
+trap 'rm -rf "$destino"' EXIT
+DESTDIR="$destino" cmake --install "$construccion" --prefix /usr >/dev/null
+usr="$destino/usr"
+
+for programa in quorvel quorvel-medir quorvel-simular; do
+    [ -x "$usr/bin/$programa" ] || { echo "no se instaló bin/$programa"; exit 1; }
+    manual="$usr/share/man/man1/$programa.1.gz"
+    [ -f "$manual" ] || { echo "no se instaló $manual"; exit 1; }
+    # Any warning of the formatter (unknown macro, bad escape, line overflow) is a fault.
+    avisos=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z \
+        "$manual" 2>&1 >/dev/null)
+    [ -z "$avisos" ] || { echo "$manual: $avisos"; exit 1; }
+done
+# The installed programs must not look for their libraries in the build folder.
+if readelf -d "$usr/bin/quorvel" | grep -q 'R.*PATH'; then
+    echo "bin/quorvel conserva una ruta de bibliotecas"
+    exit 1
+fi
+icono="$usr/share/icons/hicolor/scalable/apps/$id.svg"
+[ -f "$icono" ] || { echo "no se instaló $icono"; exit 1; }
+grep -qx "Icon=$id" "$usr/share/applications/$id.desktop"
+
+desktop-file-validate "$usr/share/applications/$id.desktop"
+appstreamcli validate --no-net "$usr/share/metainfo/$id.metainfo.xml"
+echo "instalación correcta en $destino"

@@ -1,0 +1,248 @@
+// The whole-frame measurement over the stars of a field.
+#include "Campo.h"
+#include "Fotos.h"
+#include "Medida.h"
+#include "Numeros.h"
+#include "Simulacion.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The FWHM a pixel-integrated Gaussian of this sigma is fitted with: integration over a pixel
+// adds the variance of a uniform spread of one pixel, 1/12.
+double AnchuraVerdadera(double sigma) { return 2.3548 * std::sqrt(sigma * sigma + 1.0 / 12); }
+
+class Campo : public ConFotos {
+protected:
+    TMedidaCampo Medir(const Cuentas& c) {
+        TPlaca placa;
+        EXPECT_TRUE(placa.LeerFits(Guardar(c)));
+        return MedirCampo(placa);
+    }
+    // The nearest star of the scene to (x, y), and its distance.
+    static std::pair<int, double> Cercana(const TEscena& e, double x, double y) {
+        std::pair<int, double> r{-1, 1e9};
+        for (size_t k = 0; k < e.estrellas.size(); ++k) {
+            const double d = std::hypot(e.estrellas[k].x - x, e.estrellas[k].y - y);
+            if (d < r.second) r = {static_cast<int>(k), d};
+        }
+        return r;
+    }
+};
+
+TEST_F(Campo, FocusRunOfFieldsFindsWidthsAndBestFocus) {
+    // 40 stars over 1600 x 1200, sigma 3.2 down to 1.0 at the middle frame and back.
+    constexpr int Fotos = 21, Mejor = 10, W = 1600, H = 1200;
+    std::mt19937_64 azar(20261208);
+    const TEscena escena = CrearEscena(W, H, 40, 1.0, azar);
+    // Hot pixels and, near best focus, saturated stars are in the frames for the measurement
+    // to reject.
+    ASSERT_GE(escena.calientes.size(), 7u);
+    int saturadasEnElMejor = 0;
+
+    std::vector<double> fwhm, hfd;
+    for (int i = 0; i < Fotos; ++i) {
+        const double sigma = SigmaSerie(i, Fotos, 1.0, 3.2);
+        SCOPED_TRACE("sigma " + std::to_string(sigma));
+        const Cuentas c = Cuentas(W, H, ExponerCampo(escena, sigma, azar));
+        const auto saturada = [&](const TEstrellaSimulada& s) {
+            uint16_t maximo = 0;
+            for (int64_t y = std::max(0, int(s.y) - 2); y <= std::min(H - 1, int(s.y) + 2); ++y)
+                for (int64_t x = std::max(0, int(s.x) - 2); x <= std::min(W - 1, int(s.x) + 2); ++x)
+                    maximo = std::max(maximo, c.v[static_cast<size_t>(y * W + x)]);
+            return maximo > 60000;
+        };
+        if (i == Mejor)
+            for (const TEstrellaSimulada& s : escena.estrellas) saturadasEnElMejor += saturada(s);
+
+        const TMedidaCampo m = Medir(c);
+        const double verdad = AnchuraVerdadera(sigma);
+        std::printf("sigma %.2f  anchura %.3f  estrellas %2zu  FWHM %.4f (%+.1f %%)  "
+                    "HFD %.3f (%+.1f %%)\n",
+                    sigma, verdad, m.Estrellas.size(), m.FWHM, 100 * (m.FWHM / verdad - 1),
+                    m.HFD, 100 * (m.HFD / verdad - 1));
+        EXPECT_GE(m.Estrellas.size(), 25u);
+        EXPECT_NEAR(m.FWHM / verdad, 1, 0.03);
+        EXPECT_NEAR(m.HFD / verdad, 1, 0.06);
+        EXPECT_NEAR(m.Fondo, FondoCielo, 1);
+        for (const TEstrellaCampo& e : m.Estrellas) {
+            // Every star used is a star of the scene, never a hot pixel, and unsaturated.
+            const auto [k, d] = Cercana(escena, e.X, e.Y);
+            EXPECT_LT(d, 0.5) << e.X << ", " << e.Y;
+            EXPECT_FALSE(saturada(escena.estrellas[static_cast<size_t>(k)])) << e.X << ", " << e.Y;
+            EXPECT_LE(e.Maximo, 60000);
+        }
+        fwhm.push_back(m.FWHM);
+        hfd.push_back(m.HFD);
+    }
+    EXPECT_GE(saturadasEnElMejor, 3);
+    const auto minimo = [](const std::vector<double>& v) {
+        return static_cast<int>(std::min_element(v.begin(), v.end()) - v.begin());
+    };
+    EXPECT_NEAR(minimo(fwhm), Mejor, 1);
+    EXPECT_NEAR(minimo(hfd), Mejor, 1);
+}
+
+TEST_F(Campo, SubframeStarGetsTheWindowsFit) {
+    // A subframe around one star of the field, measured by the window's single-star path,
+    // against the field measurement's figures for that star on the whole frame: when both
+    // give the fit the same box (rounded centre and Radio) it is the same fit on the same
+    // pixels, to the last bit; when their HFDs round to neighbouring Radio the FWHM still
+    // agrees within the fit's grid and noise.
+    std::mt19937_64 azar(11);
+    const TEscena escena = CrearEscena(1600, 1200, 40, 1.0, azar);
+    const TSubcuadro s = ElegirSubcuadro(escena, 100, 3.2);
+    ASSERT_GE(s.estrella, 0);
+    int mismaCaja = 0;
+    for (const double sigma : {1.0, 1.4, 1.9, 2.5, 3.2}) {
+        SCOPED_TRACE("sigma " + std::to_string(sigma));
+        const auto campo = ExponerCampo(escena, sigma, azar);
+        const TMedidaCampo m = Medir(Cuentas(1600, 1200, campo));
+        const TEstrellaSimulada& verdad = escena.estrellas[static_cast<size_t>(s.estrella)];
+        const auto e = std::find_if(m.Estrellas.begin(), m.Estrellas.end(), [&](auto& e) {
+            return std::hypot(e.X - verdad.x, e.Y - verdad.y) < 0.5;
+        });
+        ASSERT_NE(e, m.Estrellas.end());
+
+        TPlaca placa;
+        ASSERT_TRUE(placa.LeerFits(Guardar(Cuentas(100, 100, Recorte(campo, 1600, s)), "sub.fits")));
+        TListaOrdenada o;
+        TListaAcumulada a;
+        const TFigurasFoco f = MedirEstrella(placa, o, a);
+        const bool igual = Redondear(f.CentroideX) + s.x0 == Redondear(e->X) &&
+                           Redondear(f.CentroideY) + s.y0 == Redondear(e->Y) &&
+                           RadioAjuste(f.HFD) == RadioAjuste(e->HFD);
+        mismaCaja += igual;
+        if (igual) {
+            EXPECT_EQ(f.FWHM, e->FWHM);
+            EXPECT_EQ(f.Calidad, e->Calidad);
+        }
+        EXPECT_NEAR(f.FWHM / e->FWHM, 1, 0.03);
+        EXPECT_NEAR(e->FWHM / AnchuraVerdadera(sigma), 1, 0.03);
+    }
+    EXPECT_GE(mismaCaja, 3);
+}
+
+// A frame of sky 300 with noise 5 and whatever the case draws on it.
+Cuentas Cielo(int64_t w, int64_t h, unsigned semilla = 3) {
+    return Estrella(w, h, 0, 0, 1, 0, 300, 5, semilla);
+}
+// Adds a pixel-integrated elliptical Gaussian of the given peak, axes along x and y.
+void Pintar(Cuentas& c, double cx, double cy, double sx, double sy, double pico) {
+    const auto perfil = [](double d, double s) {
+        return 0.5 * (std::erf((d + 0.5) / (s * M_SQRT2)) - std::erf((d - 0.5) / (s * M_SQRT2)));
+    };
+    const double norma = perfil(0, sx) * perfil(0, sy);
+    for (int64_t y = 0; y < c.alto; ++y)
+        for (int64_t x = 0; x < c.ancho; ++x) {
+            const double v = c(x, y) + pico * perfil(x - cx, sx) * perfil(y - cy, sy) / norma;
+            c(x, y) = static_cast<uint16_t>(std::clamp(std::nearbyint(v), 0.0, 65535.0));
+        }
+}
+
+TEST_F(Campo, WhatIsNotAUsableStar) {
+    struct Caso {
+        const char* nombre;
+        std::function<void(Cuentas&)> dibujar;
+        size_t estrellas;
+    };
+    const Caso casos[] = {
+        {"sky alone", [](Cuentas&) {}, 0},
+        {"one round star", [](Cuentas& c) { Pintar(c, 100.3, 80.6, 2, 2, 8000); }, 1},
+        {"hot pixels",
+         [](Cuentas& c) {
+             c(50, 50) = 30000;
+             c(150, 90) = 5000;
+             c(20, 140) = 64000;
+         },
+         0},
+        {"a pixel above 60000",
+         [](Cuentas& c) {
+             Pintar(c, 100.3, 80.6, 2, 2, 59000);
+             c(100, 81) = 60001;
+         },
+         0},
+        {"a pixel at 60000",
+         [](Cuentas& c) {
+             Pintar(c, 100.3, 80.6, 2, 2, 59000);
+             c(100, 81) = 60000;
+         },
+         1},
+        {"cut by the edge", [](Cuentas& c) { Pintar(c, 1.5, 80.6, 2, 2, 8000); }, 0},
+        {"fit box past the edge", [](Cuentas& c) { Pintar(c, 8.2, 80.6, 2, 2, 8000); }, 0},
+        {"elongated", [](Cuentas& c) { Pintar(c, 100.3, 80.6, 4, 1.5, 8000); }, 0},
+        {"two touching stars",
+         [](Cuentas& c) {
+             Pintar(c, 100.3, 80.6, 2, 2, 8000);
+             Pintar(c, 106.8, 80.1, 2, 2, 6000);
+         },
+         0},
+        {"a star, a hot pixel and a saturated star",
+         [](Cuentas& c) {
+             Pintar(c, 60.3, 60.6, 1.5, 1.5, 20000);
+             Pintar(c, 150.5, 120.5, 1.5, 1.5, 90000);
+             c(140, 30) = 20000;
+         },
+         1},
+    };
+    for (const Caso& caso : casos) {
+        SCOPED_TRACE(caso.nombre);
+        Cuentas c = Cielo(200, 160);
+        caso.dibujar(c);
+        const TMedidaCampo m = Medir(c);
+        EXPECT_EQ(m.Estrellas.size(), caso.estrellas);
+        EXPECT_NEAR(m.Fondo, 300, 1);
+        if (caso.estrellas == 0) {
+            EXPECT_EQ(m.FWHM, 0);
+        }
+    }
+}
+
+TEST_F(Campo, OddFramesMeasureNothingWithoutFailing) {
+    struct Caso {
+        const char* nombre;
+        Cuentas c;
+    };
+    Cuentas rayas(120, 90, 1000);
+    for (int64_t y = 0; y < 90; y += 2)
+        for (int64_t x = 0; x < 120; ++x) rayas(x, y) = 3000;
+    const Caso casos[] = {
+        {"tiny", Cuentas(4, 3, 500)},
+        {"flat zero", Cuentas(64, 64, 0)},
+        {"flat saturated", Cuentas(64, 64, 65535)},
+        {"stripes", rayas},
+        {"one column", Cuentas(1, 200, 700)},
+    };
+    for (const Caso& caso : casos) {
+        SCOPED_TRACE(caso.nombre);
+        const TMedidaCampo m = Medir(caso.c);
+        EXPECT_TRUE(m.Estrellas.empty());
+    }
+}
+
+TEST_F(Campo, MediansAndTheBrightestFirst) {
+    // Three stars of different widths and fluxes on a noiseless sky: the median is the middle
+    // width, the list runs from the brightest.
+    Cuentas c(240, 120, 400);
+    Pintar(c, 40.2, 60.7, 1.2, 1.2, 3000);
+    Pintar(c, 120.6, 60.1, 1.8, 1.8, 9000);
+    Pintar(c, 200.4, 59.6, 2.4, 2.4, 4000);
+    const TMedidaCampo m = Medir(c);
+    ASSERT_EQ(m.Estrellas.size(), 3u);
+    EXPECT_NEAR(m.Estrellas[0].X, 120.6, 0.05);
+    EXPECT_NEAR(m.Estrellas[1].X, 200.4, 0.05);
+    EXPECT_NEAR(m.Estrellas[2].X, 40.2, 0.05);
+    EXPECT_EQ(m.FWHM, m.Estrellas[0].FWHM);
+    EXPECT_NEAR(m.FWHM, AnchuraVerdadera(1.8), 0.03 * AnchuraVerdadera(1.8));
+    EXPECT_DOUBLE_EQ(m.HFD, m.Estrellas[0].HFD);
+    EXPECT_EQ(m.Maximo, m.Estrellas[1].Maximo);
+    EXPECT_NEAR(m.Fondo, 400, 0.5);
+}
+
+} // namespace

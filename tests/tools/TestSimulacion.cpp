@@ -1,0 +1,127 @@
+// The simulator's exposures: the single star stays as it always was, the field holds what
+// the field measurement is tested against.
+#include "Simulacion.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+uint64_t Huella(const std::vector<uint16_t>& v) { // FNV-1a over the counts
+    uint64_t h = 1469598103934665603ull;
+    for (const uint16_t c : v) h = (h ^ c) * 1099511628211ull;
+    return h;
+}
+
+TEST(Simulacion, SingleStarFramesAreUnchanged) {
+    // Recorded from the simulator before its scenes moved into this library: the demo and
+    // the window's end-to-end tests depend on these frames.
+    std::mt19937_64 azar(7);
+    const auto a = ExponerEstrella(200, 150, 2.0, 4.5, 102.3, 73.3, azar);
+    const auto b = ExponerEstrella(200, 150, 2.0, 2.0, 101.9, 72.9, azar);
+    EXPECT_EQ(Huella(a), 2373154995945294534u);
+    EXPECT_EQ(Huella(b), 4127192975056837638u);
+}
+
+TEST(Simulacion, SigmaFollowsAVThroughTheMiddleFrame) {
+    EXPECT_DOUBLE_EQ(SigmaSerie(0, 21, 1.0, 3.2), 3.2);
+    EXPECT_DOUBLE_EQ(SigmaSerie(10, 21, 1.0, 3.2), 1.0);
+    EXPECT_DOUBLE_EQ(SigmaSerie(20, 21, 1.0, 3.2), 3.2);
+    EXPECT_DOUBLE_EQ(SigmaSerie(5, 21, 1.0, 3.2), SigmaSerie(15, 21, 1.0, 3.2));
+    EXPECT_DOUBLE_EQ(SigmaSerie(0, 1, 1.0, 3.2), 1.0);
+}
+
+TEST(Simulacion, SceneSpreadsStarsAndFluxesOverTheFrame) {
+    std::mt19937_64 azar(3);
+    const TEscena e = CrearEscena(1600, 1200, 400, 1.0, azar);
+    ASSERT_EQ(e.estrellas.size(), 400u);
+    EXPECT_EQ(e.calientes.size(), 43u);
+    double xmin = 1e9, xmax = -1, ymin = 1e9, ymax = -1, amin = 1e9, amax = 0;
+    int saturadas = 0;
+    for (const TEstrellaSimulada& s : e.estrellas) {
+        xmin = std::min(xmin, s.x), xmax = std::max(xmax, s.x);
+        ymin = std::min(ymin, s.y), ymax = std::max(ymax, s.y);
+        amin = std::min(amin, s.amplitud), amax = std::max(amax, s.amplitud);
+        saturadas += s.amplitud > 65000;
+    }
+    EXPECT_TRUE(xmin >= 0 && xmin < 20 && xmax < 1600 && xmax > 1580);
+    EXPECT_TRUE(ymin >= 0 && ymin < 20 && ymax < 1200 && ymax > 1180);
+    EXPECT_TRUE(amin >= 1000 && amin < 1100 && amax <= 100000 && amax > 90000);
+    EXPECT_TRUE(saturadas > 20 && saturadas < 60) << saturadas; // about one in ten
+    for (const TPixelCaliente& c : e.calientes) {
+        EXPECT_TRUE(c.x >= 0 && c.x < 1600 && c.y >= 0 && c.y < 1200);
+        EXPECT_TRUE(c.exceso >= 2000 && c.exceso <= 40000);
+    }
+}
+
+TEST(Simulacion, FieldStarIsAPixelIntegratedGaussianOfConstantFlux) {
+    for (const double sigma : {0.6, 1.0, 3.2}) {
+        SCOPED_TRACE(sigma);
+        TEscena e;
+        e.ancho = 80, e.alto = 70, e.sigmaMin = 1.0;
+        e.estrellas = {{40.3, 30.8, 20000}};
+        std::mt19937_64 azar(1);
+        const auto c = ExponerCampo(e, sigma, azar);
+        double suma = 0, sx = 0, sy = 0; // within 15 pixels, where the noise weighs little
+        for (int y = 16; y <= 46; ++y)
+            for (int x = 25; x <= 55; ++x) {
+                const double d = c[static_cast<size_t>(y * e.ancho + x)] - FondoCielo;
+                suma += d, sx += d * x, sy += d * y;
+            }
+        EXPECT_NEAR(suma, 2 * M_PI * 20000, 0.02 * 2 * M_PI * 20000);
+        EXPECT_NEAR(sx / suma, 40.3, 0.05);
+        EXPECT_NEAR(sy / suma, 30.8, 0.05);
+        // The brightest pixel holds the flux of its square, not the point value at its centre.
+        const double k = 1 / (sigma * std::sqrt(2.0));
+        const double px = 0.5 * (std::erf(0.2 * k) + std::erf(0.8 * k)); // 40 - 40.3 +- 0.5
+        const double py = 0.5 * (std::erf(0.7 * k) + std::erf(0.3 * k)); // 31 - 30.8 +- 0.5
+        const double pico = FondoCielo + 2 * M_PI * 20000 * px * py;
+        EXPECT_NEAR(c[31 * 80 + 40], pico, 5 * std::sqrt(9 + pico / Ganancia));
+    }
+}
+
+TEST(Simulacion, BrightStarsClipAndHotPixelsStandAlone) {
+    TEscena e;
+    e.ancho = 60, e.alto = 60, e.sigmaMin = 1.0;
+    e.estrellas = {{20.5, 20.5, 100000}};
+    e.calientes = {{45, 40, 30000}};
+    std::mt19937_64 azar(2);
+    const auto c = ExponerCampo(e, 1.0, azar);
+    EXPECT_EQ(c[20 * 60 + 20], 65535);
+    EXPECT_NEAR(c[40 * 60 + 45], FondoCielo + 30000, 600);
+    EXPECT_LT(c[40 * 60 + 46], FondoCielo + 40);
+    EXPECT_LT(c[41 * 60 + 45], FondoCielo + 40);
+}
+
+TEST(Simulacion, SubframeIsACropAroundAnIsolatedUnsaturatedStar) {
+    std::mt19937_64 azar(5);
+    const TEscena e = CrearEscena(1600, 1200, 40, 1.0, azar);
+    const TSubcuadro s = ElegirSubcuadro(e, 100, 3.2);
+    ASSERT_GE(s.estrella, 0);
+    const TEstrellaSimulada& estrella = e.estrellas[static_cast<size_t>(s.estrella)];
+    EXPECT_LE(estrella.amplitud, 40000);
+    EXPECT_NEAR(estrella.x - s.x0, 50, 1);
+    EXPECT_NEAR(estrella.y - s.y0, 50, 1);
+    ASSERT_TRUE(s.x0 >= 0 && s.y0 >= 0 && s.x0 + 100 <= 1600 && s.y0 + 100 <= 1200);
+    for (size_t k = 0; k < e.estrellas.size(); ++k) {
+        if (static_cast<int>(k) == s.estrella) continue;
+        const TEstrellaSimulada& o = e.estrellas[k];
+        EXPECT_TRUE(o.x < s.x0 - 16 || o.x > s.x0 + 116 || o.y < s.y0 - 16 || o.y > s.y0 + 116);
+    }
+
+    const auto campo = ExponerCampo(e, 2.0, azar);
+    const auto sub = Recorte(campo, 1600, s);
+    ASSERT_EQ(sub.size(), 100u * 100u);
+    for (const auto& [x, y] : {std::pair{0, 0}, {99, 0}, {0, 99}, {99, 99}, {50, 50}})
+        EXPECT_EQ(sub[static_cast<size_t>(y * 100 + x)],
+                  campo[static_cast<size_t>((s.y0 + y) * 1600 + s.x0 + x)]);
+
+    // No room for a subframe the size of a crowded frame.
+    EXPECT_EQ(ElegirSubcuadro(e, 1200, 3.2).estrella, -1);
+}
+
+} // namespace
