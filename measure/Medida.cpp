@@ -115,10 +115,10 @@ void TMedida::CalcularCentroideExacto() {
     uint16_t maximo = 0;
     const uint16_t* matriz = Imagen.Datos();
     const int64_t ancho = Placa.Ancho(), alto = Placa.Alto();
+    const int64_t desde = std::max<int64_t>(x0, 0), hasta = std::min<int64_t>(x1, ancho - 1);
     if (matriz && Imagen.size() == static_cast<size_t>(ancho) &&
-        Imagen.Alto() == static_cast<size_t>(alto)) {
-        const auto dx0 = static_cast<uint32_t>(std::max<int64_t>(x0, 0));
-        const auto dx1 = static_cast<uint32_t>(std::min<int64_t>(x1, ancho - 1) + 1);
+        Imagen.Alto() == static_cast<size_t>(alto) && desde <= hasta) {
+        const auto dx0 = static_cast<uint32_t>(desde), dx1 = static_cast<uint32_t>(hasta + 1);
         for (int64_t y = std::max<int64_t>(y0, 0); y <= std::min<int64_t>(y1, alto - 1); ++y) {
             const uint16_t* fila = matriz + y * ancho;
             // v.x < 2^32, a row of them < 2^48, and the frame's totals stay below 2^63.
