@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,22 +81,40 @@ template class FITSImageArea::Columna<const uint16_t>;
 
 FITSImageArea::Columna<uint16_t> FITSImageArea::operator[](size_t x) {
     if (x >= ancho_) throw ErrorRango("Índice de imagen fuera de rango");
-    return {datos_.data() + x * alto_, alto_};
+    return {bloque_ + x * alto_, alto_};
 }
 
 FITSImageArea::Columna<const uint16_t> FITSImageArea::operator[](size_t x) const {
     if (x >= ancho_) throw ErrorRango("Índice de imagen fuera de rango");
-    return {datos_.data() + x * alto_, alto_};
+    return {bloque_ + x * alto_, alto_};
 }
 
+FITSImageArea::~FITSImageArea() {
+    if (bloque_) ::munmap(bloque_, bytesBloque_);
+}
+
+// The frames of one camera share a size, so the block of the last frame is kept for the next:
+// filling pages afresh costs more than reading the whole file. A new block is asked for huge
+// pages, which cut its page faults to a few hundred.
 void FITSImageArea::Asignar(size_t ancho, size_t alto) {
-    datos_.assign(ancho * alto, 0);
+    Liberar();
+    const size_t bytes = ancho * alto * sizeof(uint16_t);
+    if (bytes == 0) return;
+    if (bytes != bytesBloque_) {
+        if (bloque_) ::munmap(bloque_, bytesBloque_);
+        bloque_ = nullptr;
+        bytesBloque_ = 0;
+        void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) throw std::bad_alloc();
+        ::madvise(p, bytes, MADV_HUGEPAGE); // advice only: without it the block works the same
+        bloque_ = static_cast<uint16_t*>(p);
+        bytesBloque_ = bytes;
+    }
     ancho_ = ancho;
     alto_ = alto;
 }
 
 void FITSImageArea::Liberar() {
-    std::vector<uint16_t>().swap(datos_);
     ancho_ = alto_ = 0;
 }
 

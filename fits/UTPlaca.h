@@ -24,17 +24,26 @@ public:
 
     Columna<uint16_t> operator[](size_t x);
     Columna<const uint16_t> operator[](size_t x) const;
-    size_t size() const { return ancho_; } // number of columns
-    bool empty() const { return datos_.empty(); }
+    FITSImageArea() = default;
+    ~FITSImageArea();
+    FITSImageArea(const FITSImageArea&) = delete;
+    FITSImageArea& operator=(const FITSImageArea&) = delete;
 
-    void Asignar(size_t ancho, size_t alto); // allocates once; values set to 0
+    size_t size() const { return ancho_; } // number of columns
+    bool empty() const { return ancho_ == 0; }
+
+    // Makes room for ancho x alto values, whose contents are left undefined: the loader writes
+    // every one of them.
+    void Asignar(size_t ancho, size_t alto);
+    // Leaves the matrix empty. The block is kept and serves the next Asignar of the same size.
     void Liberar();
-    uint16_t* Datos() { return datos_.data(); }
-    const uint16_t* Datos() const { return datos_.data(); }
+    uint16_t* Datos() { return ancho_ ? bloque_ : nullptr; }
+    const uint16_t* Datos() const { return ancho_ ? bloque_ : nullptr; }
     size_t Alto() const { return alto_; }
 
 private:
-    std::vector<uint16_t> datos_;
+    uint16_t* bloque_ = nullptr;
+    size_t bytesBloque_ = 0;
     size_t ancho_ = 0;
     size_t alto_ = 0;
 };
