@@ -200,6 +200,9 @@ TEST_F(Ajuste, ModelMatchesAFullRecomputationAndCostStaysInBounds) {
     b.Ajustar(Imagen);
     EXPECT_LE(b.Barridos, 11);
     EXPECT_LE(b.Evaluaciones, 130 * b.Barridos + 1);
+    // Later sweeps come back to grid points already computed: most models need no new
+    // exponentials.
+    EXPECT_LT(b.ModelosConExp, b.Evaluaciones / 3);
     EXPECT_NEAR(b.Actual.Sigma, 2.2, 0.03);
     EXPECT_NEAR(b.Actual.X0, 12.4, 0.03);
     EXPECT_NEAR(b.Actual.Y0, 11.7, 0.03);
