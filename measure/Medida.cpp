@@ -24,8 +24,15 @@ using Cuadruple = long double;
 static_assert(std::numeric_limits<long double>::digits >= 113, "se necesita binary128");
 #endif
 
-// The exact first pass sums a row in runs of this many values: 255 * 65535 * 256 / 2 < 2^32.
+// The exact first pass sums a row in runs of this many values, with the offsets 0 .. 255 in a
+// table and 32768 * (0 + 1 + ... + 255) to add back.
 constexpr uint32_t Tramo = 256;
+constexpr std::array<int16_t, Tramo> DesplazamientosTramo = [] {
+    std::array<int16_t, Tramo> j{};
+    for (uint32_t i = 0; i < Tramo; ++i) j[i] = static_cast<int16_t>(i);
+    return j;
+}();
+constexpr int64_t SesgoTramo = int64_t{32768} * (Tramo * (Tramo - 1) / 2);
 
 // a + (a + 1) + ... + b, or 0 when the range is empty.
 Cuadruple SumaDeEnteros(int64_t a, int64_t b) {
@@ -124,19 +131,20 @@ void TMedida::CalcularCentroideExacto() {
             // v.x < 2^32, a row of them < 2^48, and the frame's totals stay below 2^63.
             uint64_t s = 0, sx = 0;
             uint32_t x = dx0;
-            // Runs of a fixed length with offsets j < 2^8 from their start: 16-bit products
-            // and 32-bit sums, a loop the compiler turns into vector code.
+            // Runs of a fixed length: sum(v.x) = x0.sum(v) + sum(v.j) with j the offset in the
+            // run. v - 32768 and j as 16-bit signed numbers make sum(v.j) a dot product the
+            // compiler turns into multiply-add vector code; |sum| < 32768 * 32640 < 2^31.
             for (; x + Tramo <= dx1; x += Tramo) {
                 const uint16_t* t = fila + x;
-                uint32_t c = 0, cj = 0;
+                uint32_t c = 0;
+                int32_t cj = 0;
                 for (uint32_t j = 0; j < Tramo; ++j) {
-                    const uint16_t v = t[j];
-                    c += v;
-                    cj += uint32_t{v} * static_cast<uint16_t>(j);
-                    maximo = std::max(maximo, v);
+                    c += t[j];
+                    cj += int32_t{static_cast<int16_t>(t[j] ^ 0x8000)} * DesplazamientosTramo[j];
+                    maximo = std::max(maximo, t[j]);
                 }
                 s += c;
-                sx += cj + uint64_t{c} * x;
+                sx += static_cast<uint64_t>(int64_t{cj} + SesgoTramo) + uint64_t{c} * x;
             }
             for (; x < dx1; ++x) {
                 const uint32_t v = fila[x];
