@@ -60,6 +60,13 @@ void BM_Cfitsio(benchmark::State& state, int64_t ancho, int64_t alto) {
     state.SetBytesProcessed(state.iterations() * ancho * alto * 2);
 }
 
+// A fixed count over blocks declared apart is the loop the compiler turns into vector code.
+inline void Intercambiar(const unsigned char* __restrict bytes, uint16_t* __restrict valores,
+                         size_t n) {
+    for (size_t j = 0; j < n; ++j)
+        valores[j] = static_cast<uint16_t>((bytes[2 * j] << 8) | bytes[2 * j + 1]);
+}
+
 // Whole 2880-byte records, one read() each, into one reused record buffer; the header scanned for
 // its END card and the values byte-swapped into a frame buffer allocated once, outside the timing.
 void BM_Suelo(benchmark::State& state, int64_t ancho, int64_t alto) {
@@ -81,9 +88,10 @@ void BM_Suelo(benchmark::State& state, int64_t ancho, int64_t alto) {
         }
         for (size_t i = 0; bien && i < n; i += Registro / 2) {
             bien = leer(fd);
-            const size_t m = std::min(Registro / 2, n - i);
-            for (size_t j = 0; j < m; ++j)
-                valores[i + j] = static_cast<uint16_t>((registro[2 * j] << 8) | registro[2 * j + 1]);
+            if (n - i >= Registro / 2)
+                Intercambiar(registro, valores.data() + i, Registro / 2);
+            else
+                Intercambiar(registro, valores.data() + i, n - i);
         }
         if (fd >= 0) ::close(fd);
         if (!bien) state.SkipWithError("lectura");
