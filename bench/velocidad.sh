@@ -20,18 +20,17 @@ echo "Midiendo los benchmarks..." >&2
     --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
     --benchmark_out="$carpeta/bench.json" --benchmark_out_format=json >/dev/null
 echo "quorvel-medir y el pipeline de Python..." >&2
-bench/comparar_python.sh --valores "$build" >"$carpeta/python.txt"
+bench/comparar_python.sh --valores "$build" >"$carpeta/python.txt" ||
+    echo "Sin las cifras de quorvel-medir y Python" >&2
 
-# The window's longest stretch, from the long-session benchmark when it reports one.
+# The window's longest stretch without processing messages, in processor time.
 tramo=-
-for largo in "$build"/bench/quorvel_tramo "$build"/bench/quorvel_largo; do
-    [ -x "$largo" ] && "$largo" --help 2>/dev/null | grep -q -- --tramo || continue
+if [ -x "$build/bench/quorvel_tramo" ]; then
     echo "El tramo más largo de la ventana..." >&2
-    tramo=$(QT_QPA_PLATFORM=offscreen "$largo" --tramo 2>/dev/null |
-        sed -n 's/^tramo máximo \([0-9.]*\) ms$/\1/p' | tail -1)
+    tramo=$(QT_QPA_PLATFORM=offscreen "$build/bench/quorvel_tramo" --tramo 2>/dev/null |
+        sed -n 's/^tramo máximo \([0-9.]*\) ms$/\1/p' | tail -1) || true
     [ -n "$tramo" ] || tramo=-
-    break
-done
+fi
 
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
 nucleos=$(nproc)
@@ -49,12 +48,11 @@ for b in json.load(open(bench_json))["benchmarks"]:
     if b.get("aggregate_name") == "median":
         nombre = b["run_name"].removesuffix("/real_time")
         tiempos[nombre] = b["cpu_time"] * ESCALA[b["time_unit"]]
-medir, campo, python = {}, {}, {}
+medir, campo, python = {}, {}, {}  # processor ms per frame; None: not measured
 for linea in open(python_txt):
-    w, h, m, c, p = linea.split()
-    medir[f"{w}x{h}"] = float(m)
-    campo[f"{w}x{h}"] = None if c == "-" else float(c)
-    python[f"{w}x{h}"] = float(p)
+    w, h, *cifras = linea.split()
+    m, c, p = (None if v == "-" else float(v) for v in cifras)
+    medir[f"{w}x{h}"], campo[f"{w}x{h}"], python[f"{w}x{h}"] = m, c, p
 
 TAMANOS = ["1920x1080", "6000x4000", "9576x6388"]
 RAYA = "—"
@@ -89,13 +87,18 @@ fila("cfitsio reading the same file", del_bench("BM_Cfitsio", True))
 fila("measurement (`MedirEstrella`)", del_bench("BM_Medir", True))
 fila("load + measurement", del_bench("BM_CargarYMedir", True))
 fila("`AjustarGauss`, `Radio` 12", [ms(tiempos.get("BM_AjustarGauss")), "", ""])
-fila("`quorvel-medir`, 20 files, per frame", [ms(medir.get(t)) if t in medir else "" for t in TAMANOS])
-if any(v is not None for v in campo.values()):
-    fila("`quorvel-medir --campo`, per frame", [ms(campo.get(t)) if t in campo else "" for t in TAMANOS])
-else:
-    fila("`quorvel-medir --campo`, per frame", [RAYA, RAYA, ""])
-fila("Python pipeline (astropy, sep, scipy), per frame", [ms(python.get(t)) if t in python else "" for t in TAMANOS])
-fila("Python ÷ `quorvel-medir`", [f"{python[t] / medir[t]:.1f} ×" if t in medir else "" for t in TAMANOS])
+# quorvel-medir and Python run at the first two sizes only.
+def comparada(cifras):
+    return [ms(cifras.get(t)) for t in TAMANOS[:2]] + [""]
+
+def cociente(t):
+    p, m = python.get(t), medir.get(t)
+    return f"{p / m:.1f} ×" if p and m else RAYA
+
+fila("`quorvel-medir`, 20 files, per frame", comparada(medir))
+fila("`quorvel-medir --campo`, per frame", comparada(campo))
+fila("Python pipeline (astropy, sep, scipy), per frame", comparada(python))
+fila("Python ÷ `quorvel-medir`", [cociente(t) for t in TAMANOS[:2]] + [""])
 fila("window: longest stretch without processing messages, backlog of 6000 × 4000 frames",
      ["", RAYA if tramo == "-" else ms(float(tramo)), ""])
 EOF

@@ -40,6 +40,7 @@ void TAjusteGauss::CopiarCaja(const FITSImageArea& Imagen) {
         throw ErrorRango("La caja de ajuste sale de la imagen");
     Datos.assign(static_cast<size_t>(Lado * Lado), 0.0);
     Modelo.assign(Datos.size(), 0.0);
+    CacheMaxima = std::max<size_t>(4, 40000 / Datos.size());
     Cache.clear();
     Cache.reserve(CacheMaxima); // entries never move: their matrices can be pointed at
     DistanciasI.assign(static_cast<size_t>(Lado), 0.0);
@@ -161,12 +162,9 @@ void TAjusteGauss::Evaluar(double TParametrosGauss::*Campo, const double* Valore
         amplitud[t] = p.Amplitud;
     }
     Evaluaciones += Cuantos;
-    switch (Cuantos) {
-    case 1: SumarResiduos<1>(Datos, e, fondo, amplitud, Residuos); break;
-    case 2: SumarResiduos<2>(Datos, e, fondo, amplitud, Residuos); break;
-    case 3: SumarResiduos<3>(Datos, e, fondo, amplitud, Residuos); break;
-    default: SumarResiduos<4>(Datos, e, fondo, amplitud, Residuos); break;
-    }
+    constexpr decltype(&SumarResiduos<1>) sumas[] = {SumarResiduos<1>, SumarResiduos<2>,
+                                                     SumarResiduos<3>, SumarResiduos<4>};
+    sumas[Cuantos - 1](Datos, e, fondo, amplitud, Residuos);
 }
 
 void TAjusteGauss::Buscar(double TParametrosGauss::*Campo, double Escala, int32_t Lo, int32_t Hi) {

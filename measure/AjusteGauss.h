@@ -62,13 +62,14 @@ private:
     // Exponential matrices keyed by the X0, Y0 and Sigma they came from. Later sweeps come back
     // to the grid points of earlier ones, and a trial of Amplitud or Fondo needs none of its own.
     // Every element is computed as ValorGauss computes it, so a model is the same to the last
-    // bit. At most CacheMaxima matrices, the least recently used one replaced.
+    // bit. The least recently used matrix is replaced once they hold 40,000 values (64 matrices
+    // of the caller's largest box, 320 kB), or 4 matrices, the most one evaluation needs.
     struct TExponenciales {
         double X0, Y0, Sigma;
         uint64_t Uso; // when last used
         std::vector<double> Valores;
     };
-    static constexpr size_t CacheMaxima = 64;
+    size_t CacheMaxima = 0;
     std::vector<TExponenciales> Cache;
     uint64_t Usos = 0;
     // Squared distances along i and j for the X0 and Y0 they came from (NaN: none yet).

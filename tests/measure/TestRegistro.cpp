@@ -113,9 +113,9 @@ Foto Generar(int k) {
     std::vector<double> v(static_cast<size_t>(w * h));
     for (int64_t y = 0; y < h; ++y)
         for (int64_t x = 0; x < w; ++x)
-            v[static_cast<size_t>(y * w + x)] =
-                fondo + gx * static_cast<double>(x) + gy * static_cast<double>(y) +
-                (ruido > 0 ? ruido * azar.Ruido() : 0);
+            v[static_cast<size_t>(y * w + x)] = fondo + gx * static_cast<double>(x) +
+                                                gy * static_cast<double>(y) +
+                                                (ruido > 0 ? ruido * azar.Ruido() : 0);
 
     const double estrellas = azar.Uniforme();
     const int n = estrellas < 0.08 ? 0 : estrellas < 0.9 ? 1 : static_cast<int>(azar.Entero(2, 3));
@@ -127,10 +127,18 @@ Foto Generar(int k) {
             const double borde = azar.Entre(-3, 15);
             cx = azar.Entre(0, static_cast<double>(w)), cy = azar.Entre(0, static_cast<double>(h));
             switch (azar.Entero(0, 3)) {
-            case 0: cx = borde; break;
-            case 1: cx = static_cast<double>(w) - 1 - borde; break;
-            case 2: cy = borde; break;
-            default: cy = static_cast<double>(h) - 1 - borde; break;
+            case 0:
+                cx = borde;
+                break;
+            case 1:
+                cx = static_cast<double>(w) - 1 - borde;
+                break;
+            case 2:
+                cy = borde;
+                break;
+            default:
+                cy = static_cast<double>(h) - 1 - borde;
+                break;
             }
         }
         const double ancho = azar.Uniforme();
@@ -203,18 +211,17 @@ std::string Medir(TPlaca& placa, TListaOrdenada& ordenada, TListaAcumulada& acum
     const std::string fallo = Fallo([&] { f = MedirEstrella(placa, ordenada, acumulada); });
     if (!fallo.empty()) return linea + " " + fallo;
     linea += " " + std::to_string(f.Maximo) + " " + Exacto(f.HFD) + " " + Exacto(f.FWHM) + " " +
-             Exacto(f.CentroideX) + " " + Exacto(f.CentroideY) + " " + Exacto(f.NivelFondo) +
-             " " + std::string(1, f.Calidad == ' ' ? '_' : f.Calidad);
+             Exacto(f.CentroideX) + " " + Exacto(f.CentroideY) + " " + Exacto(f.NivelFondo) + " " +
+             std::string(1, f.Calidad == ' ' ? '_' : f.Calidad);
     if (f.HFD >= 10.0) return linea;
     float PosX = 0, PosY = 0, SenalRuido = 0, SenalRuidoPico = 0, FWHM = 0;
     int32_t Flujo = 0, FondoAjustado = 0;
     char Calidad = 0;
-    placa.AjustarGauss(Redondear(f.CentroideX), Redondear(f.CentroideY), RadioAjuste(f.HFD),
-                       PosX, PosY, Flujo, FondoAjustado, SenalRuido, SenalRuidoPico, FWHM,
-                       Calidad, 60000);
+    placa.AjustarGauss(Redondear(f.CentroideX), Redondear(f.CentroideY), RadioAjuste(f.HFD), PosX,
+                       PosY, Flujo, FondoAjustado, SenalRuido, SenalRuidoPico, FWHM, Calidad,
+                       60000);
     return linea + " " + Exacto(PosX) + " " + Exacto(PosY) + " " + std::to_string(Flujo) + " " +
-           std::to_string(FondoAjustado) + " " + Exacto(SenalRuido) + " " +
-           Exacto(SenalRuidoPico);
+           std::to_string(FondoAjustado) + " " + Exacto(SenalRuido) + " " + Exacto(SenalRuidoPico);
 }
 
 std::vector<std::string> Palabras(const std::string& linea) {
@@ -256,7 +263,8 @@ TEST(Registro, RandomFramesMeasureAsRecorded) {
     if (std::getenv("QUORVEL_GRABAR_REGISTRO")) {
         ASSERT_EQ(Paso, 1) << "El registro se escribe desde la compilación normal";
         std::ofstream salida(REGISTRO, std::ios::binary | std::ios::trunc);
-        for (int k = 0; k < Fotos; ++k) salida << k << " " << lineas[static_cast<size_t>(k)] << "\n";
+        for (int k = 0; k < Fotos; ++k)
+            salida << k << " " << lineas[static_cast<size_t>(k)] << "\n";
         ASSERT_TRUE(salida.flush()) << REGISTRO;
         GTEST_SKIP() << "Registro escrito en " << REGISTRO;
     }
@@ -273,8 +281,8 @@ TEST(Registro, RandomFramesMeasureAsRecorded) {
         const std::string grabada = linea.substr(espacio + 1);
         const std::string& medida = lineas[static_cast<size_t>(k)];
         if (k % Paso == 0 && !Iguales(grabada, medida) && ++distintas <= 10)
-            ADD_FAILURE() << "foto " << k << " (" << Generar(k).descripcion << ")\n  grabada: "
-                          << grabada << "\n  medida:  " << medida;
+            ADD_FAILURE() << "foto " << k << " (" << Generar(k).descripcion
+                          << ")\n  grabada: " << grabada << "\n  medida:  " << medida;
     }
     EXPECT_EQ(leidas, Fotos);
     EXPECT_EQ(distintas, 0);
