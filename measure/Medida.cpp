@@ -34,6 +34,58 @@ constexpr std::array<int16_t, Tramo> DesplazamientosTramo = [] {
 }();
 constexpr int64_t SesgoTramo = int64_t{32768} * (Tramo * (Tramo - 1) / 2);
 
+// Integer sums of v, v.x and v.y and the largest v over columns dx0 .. dx1 - 1 of rows y0 .. y1,
+// in memory order. v.x < 2^32, a row of them < 2^48, and a frame's totals stay below 2^63.
+struct TSumasEnteras {
+    uint64_t v = 0, vx = 0, vy = 0;
+    uint16_t maximo = 0;
+};
+
+// Built twice on x86-64, for the machine's wide vectors and for the baseline, and chosen when
+// the program loads: the integer sums are the same either way.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define VECTORES_ANCHOS __attribute__((target_clones("avx2", "default")))
+#else
+#define VECTORES_ANCHOS
+#endif
+
+VECTORES_ANCHOS TSumasEnteras SumarFilas(const uint16_t* matriz, int64_t ancho, uint32_t dx0,
+                                         uint32_t dx1, int64_t y0, int64_t y1) {
+    TSumasEnteras r;
+    uint16_t maximo = 0; // a local: the result could alias the matrix, and no vector code then
+    for (int64_t y = y0; y <= y1; ++y) {
+        const uint16_t* fila = matriz + y * ancho;
+        uint64_t s = 0, sx = 0;
+        uint32_t x = dx0;
+        // Runs of a fixed length: sum(v.x) = x0.sum(v) + sum(v.j) with j the offset in the
+        // run. v - 32768 and j as 16-bit signed numbers make sum(v.j) a dot product the
+        // compiler turns into multiply-add vector code; |sum| < 32768 * 32640 < 2^31.
+        for (; x + Tramo <= dx1; x += Tramo) {
+            const uint16_t* t = fila + x;
+            uint32_t c = 0;
+            int32_t cj = 0;
+            for (uint32_t j = 0; j < Tramo; ++j) {
+                c += t[j];
+                cj += int32_t{static_cast<int16_t>(t[j] ^ 0x8000)} * DesplazamientosTramo[j];
+                maximo = std::max(maximo, t[j]);
+            }
+            s += c;
+            sx += static_cast<uint64_t>(int64_t{cj} + SesgoTramo) + uint64_t{c} * x;
+        }
+        for (; x < dx1; ++x) {
+            const uint32_t v = fila[x];
+            s += v;
+            sx += v * x;
+            maximo = std::max(maximo, fila[x]);
+        }
+        r.v += s;
+        r.vx += sx;
+        r.vy += s * static_cast<uint64_t>(y);
+    }
+    r.maximo = maximo;
+    return r;
+}
+
 // a + (a + 1) + ... + b, or 0 when the range is empty.
 Cuadruple SumaDeEnteros(int64_t a, int64_t b) {
     return b < a ? 0 : Cuadruple(b - a + 1) * Cuadruple(a + b) / 2;
@@ -116,54 +168,24 @@ void TMedida::CalcularCentroide() {
 void TMedida::CalcularCentroideExacto() {
     const int64_t x0 = int64_t{XMin} + 2, x1 = int64_t{XMax} - 2;
     const int64_t y0 = int64_t{YMin} + 2, y1 = int64_t{YMax} - 2;
-    // Integer sums of v, v.x and v.y over the part of the interior inside the frame, row by
-    // row in memory order; outside it every value is 0 and adds nothing.
-    uint64_t Sv = 0, Svx = 0, Svy = 0;
-    uint16_t maximo = 0;
+    // The integer sums over the part of the interior inside the frame; outside it every value
+    // is 0 and adds nothing.
+    TSumasEnteras sumas;
     const uint16_t* matriz = Imagen.Datos();
     const int64_t ancho = Placa.Ancho(), alto = Placa.Alto();
     const int64_t desde = std::max<int64_t>(x0, 0), hasta = std::min<int64_t>(x1, ancho - 1);
     if (matriz && Imagen.size() == static_cast<size_t>(ancho) &&
-        Imagen.Alto() == static_cast<size_t>(alto) && desde <= hasta) {
-        const auto dx0 = static_cast<uint32_t>(desde), dx1 = static_cast<uint32_t>(hasta + 1);
-        for (int64_t y = std::max<int64_t>(y0, 0); y <= std::min<int64_t>(y1, alto - 1); ++y) {
-            const uint16_t* fila = matriz + y * ancho;
-            // v.x < 2^32, a row of them < 2^48, and the frame's totals stay below 2^63.
-            uint64_t s = 0, sx = 0;
-            uint32_t x = dx0;
-            // Runs of a fixed length: sum(v.x) = x0.sum(v) + sum(v.j) with j the offset in the
-            // run. v - 32768 and j as 16-bit signed numbers make sum(v.j) a dot product the
-            // compiler turns into multiply-add vector code; |sum| < 32768 * 32640 < 2^31.
-            for (; x + Tramo <= dx1; x += Tramo) {
-                const uint16_t* t = fila + x;
-                uint32_t c = 0;
-                int32_t cj = 0;
-                for (uint32_t j = 0; j < Tramo; ++j) {
-                    c += t[j];
-                    cj += int32_t{static_cast<int16_t>(t[j] ^ 0x8000)} * DesplazamientosTramo[j];
-                    maximo = std::max(maximo, t[j]);
-                }
-                s += c;
-                sx += static_cast<uint64_t>(int64_t{cj} + SesgoTramo) + uint64_t{c} * x;
-            }
-            for (; x < dx1; ++x) {
-                const uint32_t v = fila[x];
-                s += v;
-                sx += v * x;
-                maximo = std::max(maximo, fila[x]);
-            }
-            Sv += s;
-            Svx += sx;
-            Svy += s * static_cast<uint64_t>(y);
-        }
-    }
+        Imagen.Alto() == static_cast<size_t>(alto) && desde <= hasta)
+        sumas = SumarFilas(matriz, ancho, static_cast<uint32_t>(desde),
+                           static_cast<uint32_t>(hasta + 1), std::max<int64_t>(y0, 0),
+                           std::min<int64_t>(y1, alto - 1));
     // The background taken out once: S = sum(v.c) - NivelFondo * sum(c), rounded once.
     const Cuadruple nx = x1 < x0 ? 0 : x1 - x0 + 1, ny = y1 < y0 ? 0 : y1 - y0 + 1;
     const Cuadruple fondo = NivelFondo;
-    const Cuadruple Sx = Cuadruple(Svx) - fondo * (SumaDeEnteros(x0, x1) * ny);
-    const Cuadruple Sy = Cuadruple(Svy) - fondo * (SumaDeEnteros(y0, y1) * nx);
-    const Cuadruple Sf = Cuadruple(Sv) - fondo * (nx * ny);
-    Maximo = maximo;
+    const Cuadruple Sx = Cuadruple(sumas.vx) - fondo * (SumaDeEnteros(x0, x1) * ny);
+    const Cuadruple Sy = Cuadruple(sumas.vy) - fondo * (SumaDeEnteros(y0, y1) * nx);
+    const Cuadruple Sf = Cuadruple(sumas.v) - fondo * (nx * ny);
+    Maximo = sumas.maximo;
     CentroideX = Dividir(static_cast<double>(Sx), static_cast<double>(Sf));
     CentroideY = Dividir(static_cast<double>(Sy), static_cast<double>(Sf));
 }
