@@ -101,5 +101,8 @@ BENCHMARK_CAPTURE(BM_CargarYMedir, 1920x1080, 1920, 1080)->Unit(benchmark::kMill
 BENCHMARK_CAPTURE(BM_Cargar, 6000x4000, 6000, 4000)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Medir, 6000x4000, 6000, 4000)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_CargarYMedir, 6000x4000, 6000, 4000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Cargar, 9576x6388, 9576, 6388)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Medir, 9576x6388, 9576, 6388)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CargarYMedir, 9576x6388, 9576, 6388)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -6,35 +6,48 @@
 #include <string>
 #include <vector>
 
-// Pixel matrix, Imagen[x][y] with x along NAXIS1. One contiguous block, column after column,
-// so that a column is a view and the measurement's y-inner loops read memory in order.
-// Both indexings are range-checked and raise ErrorRango outside the matrix.
+// Pixel matrix, Imagen[x][y] with x along NAXIS1. One contiguous block in the file's order,
+// row after row, so that the load writes it as it reads and whole-frame passes read it in
+// order; a column is a strided view. Both indexings are range-checked and raise ErrorRango
+// outside the matrix.
 class FITSImageArea {
 public:
     template <typename T> class Columna {
     public:
-        Columna(T* datos, size_t alto) : datos_(datos), alto_(alto) {}
+        Columna(T* datos, size_t alto, size_t paso) : datos_(datos), alto_(alto), paso_(paso) {}
         T& operator[](size_t y) const;
         size_t size() const { return alto_; }
 
     private:
         T* datos_;
         size_t alto_;
+        size_t paso_;
     };
 
     Columna<uint16_t> operator[](size_t x);
     Columna<const uint16_t> operator[](size_t x) const;
-    size_t size() const { return ancho_; } // number of columns
-    bool empty() const { return datos_.empty(); }
 
-    void Asignar(size_t ancho, size_t alto); // allocates once; values set to 0
+    FITSImageArea() = default;
+    ~FITSImageArea();
+    FITSImageArea(const FITSImageArea&) = delete;
+    FITSImageArea& operator=(const FITSImageArea&) = delete;
+
+    size_t size() const { return ancho_; } // number of columns
+    bool empty() const { return ancho_ == 0; }
+
+    // Makes room for ancho x alto values, whose contents are left undefined: the loader writes
+    // every one of them.
+    void Asignar(size_t ancho, size_t alto);
+    // Leaves the matrix empty. The block is kept and serves the next Asignar of the same size.
     void Liberar();
-    uint16_t* Datos() { return datos_.data(); }
-    const uint16_t* Datos() const { return datos_.data(); }
+    // Row y starts at Datos() + y * size().
+    uint16_t* Datos() { return ancho_ ? bloque_ : nullptr; }
+    const uint16_t* Datos() const { return ancho_ ? bloque_ : nullptr; }
     size_t Alto() const { return alto_; }
 
 private:
-    std::vector<uint16_t> datos_;
+    uint16_t* bloque_ = nullptr;
+    size_t bytesBloque_ = 0;
     size_t ancho_ = 0;
     size_t alto_ = 0;
 };

@@ -3,6 +3,7 @@
 #include "Errores.h"
 #include "Numeros.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -29,8 +30,7 @@ char CalidadAjuste(bool Saturada, float FWHM) {
 
 TAjusteGauss::TAjusteGauss(int32_t CentroX, int32_t CentroY, int32_t Radio, int32_t Saturacion)
     : CentroX(CentroX), CentroY(CentroY), Radio(Radio), Saturacion(Saturacion),
-      Lado(2 * int64_t{Radio} + 1), ExpX0(Indefinido), ExpY0(Indefinido), ExpSigma(Indefinido),
-      DistX0(Indefinido), DistY0(Indefinido) {
+      Lado(2 * int64_t{Radio} + 1), DistX0(Indefinido), DistY0(Indefinido) {
     if (Lado < 1) throw ErrorRango("Caja de ajuste de lado negativo");
 }
 
@@ -40,9 +40,12 @@ void TAjusteGauss::CopiarCaja(const FITSImageArea& Imagen) {
         throw ErrorRango("La caja de ajuste sale de la imagen");
     Datos.assign(static_cast<size_t>(Lado * Lado), 0.0);
     Modelo.assign(Datos.size(), 0.0);
-    Exponenciales.assign(Datos.size(), 0.0);
+    CacheMaxima = std::max<size_t>(4, 40000 / Datos.size());
+    Cache.clear();
+    Cache.reserve(CacheMaxima); // entries never move: their matrices can be pointed at
     DistanciasI.assign(static_cast<size_t>(Lado), 0.0);
     DistanciasJ.assign(static_cast<size_t>(Lado), 0.0);
+    DistX0 = DistY0 = Indefinido;
     Saturada = false;
     const int64_t x0 = int64_t{CentroX} - Radio, y0 = int64_t{CentroY} - Radio;
     for (int64_t i = 0; i < Lado; ++i) {
@@ -75,31 +78,48 @@ void TAjusteGauss::Estimar() {
     Actual.Sigma = 1.0;
 }
 
+const double* TAjusteGauss::Exponenciales(const TParametrosGauss& p) {
+    ++Usos;
+    TExponenciales* e = nullptr;
+    for (TExponenciales& c : Cache) {
+        if (c.X0 == p.X0 && c.Y0 == p.Y0 && c.Sigma == p.Sigma) {
+            c.Uso = Usos;
+            return c.Valores.data();
+        }
+        if (!e || c.Uso < e->Uso) e = &c;
+    }
+    if (Cache.size() < CacheMaxima) {
+        e = &Cache.emplace_back();
+        e->Valores.resize(Datos.size());
+    }
+    ++ModelosConExp;
+    const auto distancias = [this](std::vector<double>& d, double& clave, double centro) {
+        if (centro == clave) return;
+        for (int64_t k = 0; k < Lado; ++k) {
+            const double dk = static_cast<double>(k) - centro;
+            d[static_cast<size_t>(k)] = dk * dk;
+        }
+        clave = centro;
+    };
+    distancias(DistanciasI, DistX0, p.X0);
+    distancias(DistanciasJ, DistY0, p.Y0);
+    const double denominador = 2.0 * (p.Sigma * p.Sigma);
+    double* valores = e->Valores.data();
+    for (int64_t i = 0; i < Lado; ++i) {
+        const double di = DistanciasI[static_cast<size_t>(i)];
+        for (int64_t j = 0; j < Lado; ++j)
+            valores[Indice(i, j)] =
+                std::exp(-(di + DistanciasJ[static_cast<size_t>(j)]) / denominador);
+    }
+    e->X0 = p.X0, e->Y0 = p.Y0, e->Sigma = p.Sigma, e->Uso = Usos;
+    return valores;
+}
+
 void TAjusteGauss::CalcularModelo() {
     ++Evaluaciones;
     const TParametrosGauss& p = Actual;
-    if (!(p.X0 == ExpX0 && p.Y0 == ExpY0 && p.Sigma == ExpSigma)) {
-        ++ModelosConExp;
-        const auto distancias = [this](std::vector<double>& d, double& clave, double centro) {
-            if (centro == clave) return;
-            for (int64_t k = 0; k < Lado; ++k) {
-                const double dk = static_cast<double>(k) - centro;
-                d[static_cast<size_t>(k)] = dk * dk;
-            }
-            clave = centro;
-        };
-        distancias(DistanciasI, DistX0, p.X0);
-        distancias(DistanciasJ, DistY0, p.Y0);
-        const double denominador = 2.0 * (p.Sigma * p.Sigma);
-        for (int64_t i = 0; i < Lado; ++i) {
-            const double di = DistanciasI[static_cast<size_t>(i)];
-            for (int64_t j = 0; j < Lado; ++j)
-                Exponenciales[Indice(i, j)] =
-                    std::exp(-(di + DistanciasJ[static_cast<size_t>(j)]) / denominador);
-        }
-        ExpX0 = p.X0, ExpY0 = p.Y0, ExpSigma = p.Sigma;
-    }
-    for (size_t k = 0; k < Modelo.size(); ++k) Modelo[k] = p.Fondo + p.Amplitud * Exponenciales[k];
+    const double* e = Exponenciales(p);
+    for (size_t k = 0; k < Modelo.size(); ++k) Modelo[k] = p.Fondo + p.Amplitud * e[k];
 }
 
 double TAjusteGauss::Residuo() const {
@@ -111,40 +131,73 @@ double TAjusteGauss::Residuo() const {
     return r;
 }
 
-double TAjusteGauss::Evaluar(double TParametrosGauss::*Campo, double Valor) {
-    Actual.*Campo = Valor;
-    CalcularModelo();
-    return Residuo();
+namespace {
+
+// N residuals in one pass over the box: each is CalcularModelo's element and Residuo's sum,
+// in their order, but the N sums do not wait for one another.
+template <int N>
+void SumarResiduos(const std::vector<double>& Datos, const double* const* E, const double* Fondo,
+                   const double* Amplitud, double* Residuos) {
+    double r[N] = {};
+    for (size_t k = 0; k < Datos.size(); ++k)
+#pragma GCC unroll 4 // the sums stay in registers
+        for (int t = 0; t < N; ++t) {
+            const double d = Datos[k] - (Fondo[t] + Amplitud[t] * E[t][k]);
+            r[t] += d * d;
+        }
+    for (int t = 0; t < N; ++t) Residuos[t] = r[t];
+}
+
+} // namespace
+
+void TAjusteGauss::Evaluar(double TParametrosGauss::*Campo, const double* Valores, int Cuantos,
+                           double* Residuos) {
+    const double* e[4];
+    double fondo[4], amplitud[4];
+    for (int t = 0; t < Cuantos; ++t) {
+        TParametrosGauss p = Actual;
+        p.*Campo = Valores[t];
+        e[t] = Exponenciales(p);
+        fondo[t] = p.Fondo;
+        amplitud[t] = p.Amplitud;
+    }
+    Evaluaciones += Cuantos;
+    constexpr decltype(&SumarResiduos<1>) sumas[] = {SumarResiduos<1>, SumarResiduos<2>,
+                                                     SumarResiduos<3>, SumarResiduos<4>};
+    sumas[Cuantos - 1](Datos, e, fondo, amplitud, Residuos);
 }
 
 void TAjusteGauss::Buscar(double TParametrosGauss::*Campo, double Escala, int32_t Lo, int32_t Hi) {
     const auto valor = [Escala](int64_t k) { return static_cast<double>(k) / Escala; };
     int64_t a = Lo, b = Hi, c = 0;
-    double r1 = 0, r2 = 0;
+    double r[2] = {};
     do {
         c = Redondear((static_cast<double>(a) + static_cast<double>(b)) / 2);
-        r1 = Evaluar(Campo, valor(c));
-        r2 = Evaluar(Campo, valor(c + 1));
-        if (r1 > r2)
+        const double v[2] = {valor(c), valor(c + 1)};
+        Evaluar(Campo, v, 2, r);
+        if (r[0] > r[1])
             a = c;
         else
             b = c;
     } while (b - a >= 10);
 
+    // The scan's residuals first, four at a time; the last halving step's two points fall
+    // inside it and are known already. After the halving b - a < 10: at most 10 points.
+    double valores[10], residuos[10];
+    int n = 0;
+    for (int64_t k = a; k <= b; ++k)
+        if (k != c && k != c + 1) valores[n++] = valor(k);
+    for (int i = 0; i < n; i += 4) Evaluar(Campo, valores + i, std::min(4, n - i), residuos + i);
+
     // An empty scan (bounds the wrong way round) saves nothing, and the field goes back to
-    // the value it had before this search. The last halving step's two points fall inside the
-    // scan; with the other fields unchanged their residuals are already known.
+    // the value it had before this search.
     MejorResiduo = Infinito;
+    int i = 0;
     for (int64_t k = a; k <= b; ++k) {
-        double r;
-        if (k == c || k == c + 1) {
+        const double rk = k == c ? r[0] : k == c + 1 ? r[1] : residuos[i++];
+        if (rk < MejorResiduo) {
+            MejorResiduo = rk;
             Actual.*Campo = valor(k);
-            r = k == c ? r1 : r2;
-        } else {
-            r = Evaluar(Campo, valor(k));
-        }
-        if (r < MejorResiduo) {
-            MejorResiduo = r;
             GuardarParametros();
         }
     }

@@ -55,18 +55,33 @@ public:
 
     // Cost figures for the tests and the benchmarks.
     int32_t Barridos = 0;
-    int64_t Evaluaciones = 0;  // models computed
-    int64_t ModelosConExp = 0; // of those, the ones whose exponentials had to be computed
+    int64_t Evaluaciones = 0;  // trial values evaluated and models computed
+    int64_t ModelosConExp = 0; // exponential matrices computed
 
 private:
-    // The exponentials of the last model and the squared distances they came from: a trial of
-    // Amplitud or Fondo reuses them whole, a trial of X0 keeps the distances along j. Every
-    // element is computed as ValorGauss computes it, so a model is the same to the last bit.
-    std::vector<double> Exponenciales, DistanciasI, DistanciasJ;
-    double ExpX0, ExpY0, ExpSigma, DistX0, DistY0; // NaN: not computed yet
+    // Exponential matrices keyed by the X0, Y0 and Sigma they came from. Later sweeps come back
+    // to the grid points of earlier ones, and a trial of Amplitud or Fondo needs none of its own.
+    // Every element is computed as ValorGauss computes it, so a model is the same to the last
+    // bit. The least recently used matrix is replaced once they hold 40,000 values (64 matrices
+    // of the caller's largest box, 320 kB), or 4 matrices, the most one evaluation needs.
+    struct TExponenciales {
+        double X0, Y0, Sigma;
+        uint64_t Uso; // when last used
+        std::vector<double> Valores;
+    };
+    size_t CacheMaxima = 0;
+    std::vector<TExponenciales> Cache;
+    uint64_t Usos = 0;
+    // Squared distances along i and j for the X0 and Y0 they came from (NaN: none yet).
+    std::vector<double> DistanciasI, DistanciasJ;
+    double DistX0, DistY0;
 
     size_t Indice(int64_t i, int64_t j) const { return static_cast<size_t>(i * Lado + j); }
-    double Evaluar(double TParametrosGauss::*Campo, double Valor);
+    const double* Exponenciales(const TParametrosGauss& p);
+    // Residuals of up to four trial values of one field, the others as in Actual. The models
+    // are summed side by side, each in its own literal order, and not stored in Modelo.
+    void Evaluar(double TParametrosGauss::*Campo, const double* Valores, int Cuantos,
+                 double* Residuos);
     // Interval halving on the residual's slope, then a scan of the last interval; grid point
     // k stands for the value k / Escala.
     void Buscar(double TParametrosGauss::*Campo, double Escala, int32_t Lo, int32_t Hi);

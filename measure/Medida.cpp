@@ -15,13 +15,80 @@ namespace {
 constexpr int32_t MitadCaja = 12; // the second box is 25 x 25
 constexpr int32_t Saturacion = 60000;
 
-// Column x of the frame, or null outside it: the rule of Pixel without a call and four tests
-// per value, for the first pass, which reads every pixel of the frame.
-const uint16_t* Columna(const TPlaca& Placa, int64_t x) {
-    if (x < 0 || x >= Placa.Ancho() || Imagen.size() != Placa.Ancho() ||
-        Imagen.Alto() != Placa.Alto())
-        return nullptr;
-    return Imagen.Datos() + static_cast<size_t>(x) * Imagen.Alto();
+// Binary128 holds every product of the first pass's background and a sum of coordinates
+// exactly, and the difference of two such numbers rounded once.
+#if defined(__SIZEOF_FLOAT128__)
+using Cuadruple = __float128;
+#else
+using Cuadruple = long double;
+static_assert(std::numeric_limits<long double>::digits >= 113, "se necesita binary128");
+#endif
+
+// The exact first pass sums a row in runs of this many values, with the offsets 0 .. 255 in a
+// table and 32768 * (0 + 1 + ... + 255) to add back.
+constexpr uint32_t Tramo = 256;
+constexpr std::array<int16_t, Tramo> DesplazamientosTramo = [] {
+    std::array<int16_t, Tramo> j{};
+    for (uint32_t i = 0; i < Tramo; ++i) j[i] = static_cast<int16_t>(i);
+    return j;
+}();
+constexpr int64_t SesgoTramo = int64_t{32768} * (Tramo * (Tramo - 1) / 2);
+
+// Integer sums of v, v.x and v.y and the largest v over columns dx0 .. dx1 - 1 of rows y0 .. y1,
+// in memory order. v.x < 2^32, a row of them < 2^48, and a frame's totals stay below 2^63.
+struct TSumasEnteras {
+    uint64_t v = 0, vx = 0, vy = 0;
+    uint16_t maximo = 0;
+};
+
+// Built twice on x86-64, for the machine's wide vectors and for the baseline, and chosen when
+// the program loads: the integer sums are the same either way.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define VECTORES_ANCHOS __attribute__((target_clones("avx2", "default")))
+#else
+#define VECTORES_ANCHOS
+#endif
+
+VECTORES_ANCHOS TSumasEnteras SumarFilas(const uint16_t* matriz, int64_t ancho, uint32_t dx0,
+                                         uint32_t dx1, int64_t y0, int64_t y1) {
+    TSumasEnteras r;
+    uint16_t maximo = 0; // a local: the result could alias the matrix, and no vector code then
+    for (int64_t y = y0; y <= y1; ++y) {
+        const uint16_t* fila = matriz + y * ancho;
+        uint64_t s = 0, sx = 0;
+        uint32_t x = dx0;
+        // Runs of a fixed length: sum(v.x) = x0.sum(v) + sum(v.j) with j the offset in the
+        // run. v - 32768 and j as 16-bit signed numbers make sum(v.j) a dot product the
+        // compiler turns into multiply-add vector code; |sum| < 32768 * 32640 < 2^31.
+        for (; x + Tramo <= dx1; x += Tramo) {
+            const uint16_t* t = fila + x;
+            uint32_t c = 0;
+            int32_t cj = 0;
+            for (uint32_t j = 0; j < Tramo; ++j) {
+                c += t[j];
+                cj += int32_t{static_cast<int16_t>(t[j] ^ 0x8000)} * DesplazamientosTramo[j];
+                maximo = std::max(maximo, t[j]);
+            }
+            s += c;
+            sx += static_cast<uint64_t>(int64_t{cj} + SesgoTramo) + uint64_t{c} * x;
+        }
+        for (; x < dx1; ++x) {
+            const uint32_t v = fila[x];
+            s += v;
+            sx += v * x;
+            maximo = std::max(maximo, fila[x]);
+        }
+        r.v += s;
+        r.vx += sx;
+        r.vy += s * static_cast<uint64_t>(y);
+    }
+    r.maximo = maximo;
+    return r;
+}
+
+// a + (a + 1) + ... + b, or 0 when the range is empty.
+Cuadruple SumaDeEnteros(int64_t a, int64_t b) {
+    return b < a ? 0 : Cuadruple(b - a + 1) * Cuadruple(a + b) / 2;
 }
 
 // The five-digit text of a count. The first pass of a large frame writes tens of thousands of
@@ -45,60 +112,82 @@ int32_t Limite32(int64_t v) {
 } // namespace
 
 void TMedida::CalcularFondo() {
-    ListaOrdenada.Clear();
-    const auto agregar = [this](int64_t x, int64_t y) {
-        ListaOrdenada.Add(TextoCuenta(Placa.Pixel(x, y)));
-    };
     // The ring in its four groups; in narrow boxes they overlap and a pixel counts once per
-    // group that reaches it.
+    // group that reaches it. The list gets the ring's texts, and the level comes from the same
+    // values as numbers: the five-digit texts sort as the numbers do, and picking the middle
+    // positions out of the numbers spares sorting the whole ring of a frame as texts.
+    ListaOrdenada.Clear();
+    std::vector<uint16_t> anillo;
+    const auto agregar = [&](int64_t x, int64_t y) {
+        const uint16_t v = Placa.Pixel(x, y);
+        anillo.push_back(v);
+        ListaOrdenada.Add(TextoCuenta(v));
+    };
     for (int64_t x = XMin; x <= XMax; ++x)
         for (int64_t y = YMin; y <= int64_t{YMin} + 1; ++y) agregar(x, y);
     for (int64_t x = XMin; x <= XMax; ++x)
         for (int64_t y = int64_t{YMax} - 1; y <= YMax; ++y) agregar(x, y);
-    for (int64_t x = XMin; x <= int64_t{XMin} + 1; ++x)
-        for (int64_t y = int64_t{YMin} + 2; y <= int64_t{YMax} - 2; ++y) agregar(x, y);
-    for (int64_t x = int64_t{XMax} - 1; x <= XMax; ++x)
-        for (int64_t y = int64_t{YMin} + 2; y <= int64_t{YMax} - 2; ++y) agregar(x, y);
+    // The two side groups row by row, the matrix's order; the order of the values is free.
+    for (int64_t y = int64_t{YMin} + 2; y <= int64_t{YMax} - 2; ++y)
+        for (const int64_t x : {int64_t{XMin}, int64_t{XMin} + 1, int64_t{XMax} - 1, int64_t{XMax}})
+            agregar(x, y);
 
-    const int32_t n = ListaOrdenada.Count();
+    const auto n = static_cast<int32_t>(anillo.size());
     const int32_t lo = Redondear(n * 0.375);
     const int32_t hi = Redondear(n * 0.625);
-    double suma = 0;
-    for (int32_t k = lo; k <= hi; ++k)
-        suma += static_cast<double>(ConvertirEntero(ListaOrdenada[k]));
-    NivelFondo = suma / (hi - lo + 1);
+    if (hi >= n) throw ErrorRango("Índice de lista fuera de los límites (" + std::to_string(hi) + ")");
+    // Positions lo to hi of the sorted ring, gathered without sorting the rest.
+    const auto inicio = anillo.begin();
+    std::nth_element(inicio, inicio + lo, anillo.end());
+    if (hi > lo) std::nth_element(inicio + lo + 1, inicio + hi, anillo.end());
+    // A sum of at most 2^32 counts below 2^16: every partial sum is an exact double, so the
+    // integer total is the sum in sorted order.
+    uint64_t suma = 0;
+    for (int32_t k = lo; k <= hi; ++k) suma += anillo[static_cast<size_t>(k)];
+    NivelFondo = static_cast<double>(suma) / (hi - lo + 1);
 }
 
 void TMedida::CalcularCentroide() {
     double Sx = 0, Sy = 0, Sf = 0;
     int32_t maximo = 0;
-    const auto sumar = [&](int32_t v, double fx, int64_t y) {
-        const double d = v - NivelFondo;
-        Sx += d * fx;
-        Sy += d * static_cast<double>(y);
-        Sf += d;
-        if (v > maximo) maximo = v;
-    };
-    const int64_t y0 = int64_t{YMin} + 2, y1 = int64_t{YMax} - 2;
-    // The part of each column inside the frame is read straight from the matrix; the rest of
-    // the column reads 0, as through Pixel. The sums keep their order.
-    const int64_t dentro0 = std::max<int64_t>(y0, 0);
-    const int64_t dentro1 = std::min<int64_t>(y1, int64_t{Placa.Alto()} - 1);
     for (int64_t x = int64_t{XMin} + 2; x <= int64_t{XMax} - 2; ++x) {
-        const uint16_t* columna = Columna(Placa, x);
-        const auto fx = static_cast<double>(x);
-        if (!columna) {
-            for (int64_t y = y0; y <= y1; ++y) sumar(0, fx, y);
-            continue;
+        for (int64_t y = int64_t{YMin} + 2; y <= int64_t{YMax} - 2; ++y) {
+            const int32_t v = Placa.Pixel(x, y);
+            const double d = v - NivelFondo;
+            Sx += d * static_cast<double>(x);
+            Sy += d * static_cast<double>(y);
+            Sf += d;
+            if (v > maximo) maximo = v;
         }
-        int64_t y = y0;
-        for (; y < dentro0 && y <= y1; ++y) sumar(0, fx, y);
-        for (; y <= dentro1; ++y) sumar(columna[y], fx, y);
-        for (; y <= y1; ++y) sumar(0, fx, y);
     }
     Maximo = maximo;
     CentroideX = Dividir(Sx, Sf);
     CentroideY = Dividir(Sy, Sf);
+}
+
+void TMedida::CalcularCentroideExacto() {
+    const int64_t x0 = int64_t{XMin} + 2, x1 = int64_t{XMax} - 2;
+    const int64_t y0 = int64_t{YMin} + 2, y1 = int64_t{YMax} - 2;
+    // The integer sums over the part of the interior inside the frame; outside it every value
+    // is 0 and adds nothing.
+    TSumasEnteras sumas;
+    const uint16_t* matriz = Imagen.Datos();
+    const int64_t ancho = Placa.Ancho(), alto = Placa.Alto();
+    const int64_t desde = std::max<int64_t>(x0, 0), hasta = std::min<int64_t>(x1, ancho - 1);
+    if (matriz && Imagen.size() == static_cast<size_t>(ancho) &&
+        Imagen.Alto() == static_cast<size_t>(alto) && desde <= hasta)
+        sumas = SumarFilas(matriz, ancho, static_cast<uint32_t>(desde),
+                           static_cast<uint32_t>(hasta + 1), std::max<int64_t>(y0, 0),
+                           std::min<int64_t>(y1, alto - 1));
+    // The background taken out once: S = sum(v.c) - NivelFondo * sum(c), rounded once.
+    const Cuadruple nx = x1 < x0 ? 0 : x1 - x0 + 1, ny = y1 < y0 ? 0 : y1 - y0 + 1;
+    const Cuadruple fondo = NivelFondo;
+    const Cuadruple Sx = Cuadruple(sumas.vx) - fondo * (SumaDeEnteros(x0, x1) * ny);
+    const Cuadruple Sy = Cuadruple(sumas.vy) - fondo * (SumaDeEnteros(y0, y1) * nx);
+    const Cuadruple Sf = Cuadruple(sumas.v) - fondo * (nx * ny);
+    Maximo = sumas.maximo;
+    CentroideX = Dividir(static_cast<double>(Sx), static_cast<double>(Sf));
+    CentroideY = Dividir(static_cast<double>(Sy), static_cast<double>(Sf));
 }
 
 void TMedida::ColocarCaja() {
@@ -116,7 +205,7 @@ void TMedida::LocalizarEstrella() {
     YMin = 1;
     YMax = Placa.Alto() - 2;
     CalcularFondo();
-    CalcularCentroide();
+    CalcularCentroideExacto();
     ColocarCaja();
     CalcularFondo();
     CalcularCentroide();

@@ -24,6 +24,10 @@ struct TMedida {
     void CalcularFondo();
     // Background-subtracted centroid and raw peak of the box interior.
     void CalcularCentroide();
+    // The same with the three sums exact and their order free, so that a whole frame is read
+    // in memory order: each is the correctly rounded exact sum. For the first pass, whose
+    // coordinates are those of a frame.
+    void CalcularCentroideExacto();
     // 25 x 25 box around the rounded centroid; ErrorRango when it leaves the 32-bit range.
     void ColocarCaja();
     // Whole frame less its outermost line, then the 25 x 25 box.

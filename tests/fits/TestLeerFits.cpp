@@ -68,6 +68,28 @@ TEST_F(LeerFits, CargaLosPixelesEnOrdenFits) {
     CompararPixeles(placa, 3, cuentas);
 }
 
+TEST_F(LeerFits, FotosSeguidasDeUnoYOtroTamano) {
+    // The block of a frame serves the next one of the same byte count, 7 x 3 after 3 x 7 too;
+    // 1441 x 2 ends in a part of a record. No value of the frame before may show through, and
+    // every released frame leaves the matrix empty.
+    const std::pair<size_t, size_t> tamanos[] = {{3, 7}, {3, 7}, {7, 3}, {1441, 2},
+                                                  {1441, 2}, {1, 1}, {3, 7}};
+    uint16_t primero = 11;
+    for (const auto& [ancho, alto] : tamanos) {
+        SCOPED_TRACE(std::to_string(ancho) + " x " + std::to_string(alto));
+        const auto cuentas = Rampa(ancho * alto, primero += 1000);
+        {
+            TPlaca placa;
+            ASSERT_TRUE(placa.LeerFits(Fichero("a.fits", FitsDeCuentas(static_cast<int64_t>(ancho),
+                                                                       static_cast<int64_t>(alto),
+                                                                       cuentas))));
+            CompararPixeles(placa, ancho, cuentas);
+        }
+        EXPECT_TRUE(Imagen.empty());
+        EXPECT_EQ(Imagen.Datos(), nullptr);
+    }
+}
+
 TEST_F(LeerFits, PixelFueraDelMarcoDaCero) {
     const auto cuentas = Rampa(21, 1);
     TPlaca placa;

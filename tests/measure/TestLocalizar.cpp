@@ -2,6 +2,7 @@
 #include "Errores.h"
 #include "Fotos.h"
 #include "Medida.h"
+#include "Numeros.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -132,7 +133,77 @@ TEST_F(Localizar, CentroidReadsTheMatrixAsPixelDoes) {
             m.CalcularCentroide();
             EXPECT_EQ(m.CentroideX, Sx / Sf) << x << ", " << y;
             EXPECT_EQ(m.CentroideY, Sy / Sf) << x << ", " << y;
+            // The exact sums, clipped to the frame, agree but for the rounding of the walk.
+            TMedida e = m;
+            e.CalcularCentroideExacto();
+            EXPECT_NEAR(e.CentroideX, Sx / Sf, 1e-9) << x << ", " << y;
+            EXPECT_NEAR(e.CentroideY, Sy / Sf, 1e-9) << x << ", " << y;
+            EXPECT_EQ(e.Maximo, m.Maximo) << x << ", " << y;
         }
+}
+
+TEST_F(Localizar, ExactSumsGiveTheCentreOfASymmetricFrame) {
+    // Counts symmetric about (512, 256): the coordinate sums are 512 and 256 times the flux
+    // exactly, so exact sums give the centre to the last bit whatever the background (sums
+    // walked in double miss it). Rows of 1019 interior values take the long runs and the tail;
+    // near saturation the runs' 32-bit sums come closest to their limit.
+    struct Caso {
+        const char* que;
+        uint16_t desde, hasta;
+    };
+    for (const Caso k : {Caso{"sky", 900, 1300}, Caso{"near saturation", 60000, 65535}}) {
+        SCOPED_TRACE(k.que);
+        Cuentas c(1025, 513);
+        std::mt19937 azar(3);
+        std::uniform_int_distribution<int> valor(k.desde, k.hasta);
+        for (size_t i = 0; i <= c.v.size() / 2; ++i)
+            c.v[i] = c.v[c.v.size() - 1 - i] = static_cast<uint16_t>(valor(azar));
+        TPlaca placa;
+        Cargar(placa, c);
+        TMedida m(placa, ordenada, acumulada);
+        m.XMin = 1, m.XMax = 1023, m.YMin = 1, m.YMax = 511;
+        m.CalcularFondo();
+        m.CalcularCentroideExacto();
+        EXPECT_EQ(m.CentroideX, 512.0);
+        EXPECT_EQ(m.CentroideY, 256.0);
+        EXPECT_EQ(m.Maximo, *std::max_element(c.v.begin(), c.v.end()));
+    }
+}
+
+TEST_F(Localizar, ExactSumsFailLikeTheWalk) {
+    // An interior that sums exactly to the background, and an empty one.
+    TPlaca placa;
+    Cargar(placa, Cuentas(9, 9, 10));
+    for (const int32_t xmax : {7, 4}) {
+        TMedida m(placa, ordenada, acumulada);
+        m.XMin = 1, m.XMax = xmax, m.YMin = 1, m.YMax = 7;
+        m.CalcularFondo();
+        EXPECT_THROW(m.CalcularCentroideExacto(), ErrorAritmetico) << xmax;
+    }
+}
+
+TEST_F(Localizar, RingLevelIsTheMeanOfTheMiddleTexts) {
+    // Boxes of every shape across a frame of few distinct counts: the level picked from the
+    // numbers is the mean of the list's middle texts, read the slow way.
+    Cuentas c(40, 30);
+    std::mt19937 azar(4);
+    for (uint16_t& v : c.v) v = static_cast<uint16_t>(100 + azar() % 40);
+    TPlaca placa;
+    Cargar(placa, c);
+    for (int k = 0; k < 300; ++k) {
+        TMedida m(placa, ordenada, acumulada);
+        m.XMin = static_cast<int32_t>(azar() % 50) - 5;
+        m.XMax = m.XMin + static_cast<int32_t>(azar() % 30);
+        m.YMin = static_cast<int32_t>(azar() % 40) - 5;
+        m.YMax = m.YMin + static_cast<int32_t>(azar() % 25);
+        m.CalcularFondo();
+        const int32_t n = ordenada.Count();
+        const int32_t lo = Redondear(n * 0.375), hi = Redondear(n * 0.625);
+        double suma = 0;
+        for (int32_t i = lo; i <= hi; ++i) suma += static_cast<double>(ConvertirEntero(ordenada[i]));
+        ASSERT_EQ(m.NivelFondo, suma / (hi - lo + 1))
+            << m.XMin << ".." << m.XMax << " x " << m.YMin << ".." << m.YMax;
+    }
 }
 
 TEST_F(Localizar, SecondBoxBoundsStayInside32Bits) {
