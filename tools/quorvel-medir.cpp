@@ -107,10 +107,10 @@ int main(int argc, char** argv) {
     };
 
     if (campo)
-        Fila(estrellas ? std::vector<std::string>{"Archivo", "X", "Y", "FWHM", "HFD", "Maximo",
-                                                  "Calidad"}
-                       : std::vector<std::string>{"Archivo", "Estrellas", "FWHM", "HFD", "Maximo",
-                                                  "Fondo"},
+        Fila(estrellas
+                 ? std::vector<std::string>{"Archivo", "X", "Y", "FWHM", "HFD", "Maximo", "Calidad"}
+                 : std::vector<std::string>{"Archivo", "Estrellas", "FWHM", "HFD", "Maximo",
+                                            "Fondo"},
              csv);
     else
         Fila({"Archivo", "Maximo", "FWHM", "HFD", "CentroideX", "CentroideY", "Fondo", "Calidad"},
@@ -149,8 +149,8 @@ int main(int argc, char** argv) {
                          csv);
             } else {
                 Fila({fichero, FormatearEntero(static_cast<int64_t>(m.Estrellas.size())),
-                      numero(m.FWHM, "0.0####"), numero(m.HFD, "0.000"),
-                      FormatearEntero(m.Maximo), numero(m.Fondo, "0.00")},
+                      numero(m.FWHM, "0.0####"), numero(m.HFD, "0.000"), FormatearEntero(m.Maximo),
+                      numero(m.Fondo, "0.00")},
                      csv);
             }
         } catch (const std::exception& e) {

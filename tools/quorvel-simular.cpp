@@ -120,8 +120,10 @@ int main(int argc, char** argv) {
         if (o.subcuadro > 0) {
             sub = ElegirSubcuadro(escena, o.subcuadro, std::max(o.sigmaMin, o.sigmaMax));
             if (sub.estrella < 0) {
-                std::fprintf(stderr, "quorvel-simular: ninguna estrella aislada para un "
-                                     "subcuadro de %d × %d\n", o.subcuadro, o.subcuadro);
+                std::fprintf(stderr,
+                             "quorvel-simular: ninguna estrella aislada para un "
+                             "subcuadro de %d × %d\n",
+                             o.subcuadro, o.subcuadro);
                 return 1;
             }
             const TEstrellaSimulada& s = escena.estrellas[static_cast<size_t>(sub.estrella)];
