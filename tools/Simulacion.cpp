@@ -30,8 +30,8 @@ double SigmaSerie(int i, int n, double sigmaMin, double sigmaMax) {
     return sigmaMin + (sigmaMax - sigmaMin) * std::fabs(2 * t - 1);
 }
 
-std::vector<uint16_t> ExponerEstrella(int ancho, int alto, double sigmaMin, double sigma,
-                                      double cx, double cy, std::mt19937_64& azar) {
+std::vector<uint16_t> ExponerEstrella(int ancho, int alto, double sigmaMin, double sigma, double cx,
+                                      double cy, std::mt19937_64& azar) {
     const double flujo = 2 * M_PI * sigmaMin * sigmaMin * 50000.0;
     const double amplitud = flujo / (2 * M_PI * sigma * sigma);
     std::normal_distribution<double> normal(0.0, 1.0);
@@ -57,7 +57,7 @@ TEscena CrearEscena(int ancho, int alto, int estrellas, double sigmaMin, std::mt
     std::uniform_real_distribution<double> u(0.0, 1.0);
     for (int k = 0; k < estrellas; ++k) {
         const double x = u(azar) * ancho, y = u(azar) * alto;
-        e.estrellas.push_back({x, y, 1000 * std::pow(100.0, u(azar))});
+        e.estrellas.push_back({x, y, 1500 * std::pow(100.0, u(azar))});
     }
     std::uniform_int_distribution<int> px(0, ancho - 1), py(0, alto - 1);
     for (int k = 0; k < 3 + estrellas / 10; ++k) {
@@ -128,8 +128,9 @@ TSubcuadro ElegirSubcuadro(const TEscena& escena, int lado, double sigmaMax) {
         for (size_t m = 0; m < escena.estrellas.size() && aislada; ++m)
             aislada = m == k || !cerca(escena.estrellas[m].x, escena.estrellas[m].y);
         for (const TPixelCaliente& c : escena.calientes) aislada = aislada && !cerca(c.x, c.y);
-        if (aislada && (mejor.estrella < 0 ||
-                        s.amplitud > escena.estrellas[static_cast<size_t>(mejor.estrella)].amplitud))
+        if (aislada &&
+            (mejor.estrella < 0 ||
+             s.amplitud > escena.estrellas[static_cast<size_t>(mejor.estrella)].amplitud))
             mejor = {x0, y0, lado, static_cast<int>(k)};
     }
     return mejor;

@@ -14,8 +14,8 @@ double SigmaSerie(int i, int n, double sigmaMin, double sigmaMax);
 
 // One star of constant flux, point-sampled, centred at (cx, cy); 50000 counts above the sky
 // when sigma is sigmaMin. Counts first axis fastest.
-std::vector<uint16_t> ExponerEstrella(int ancho, int alto, double sigmaMin, double sigma,
-                                      double cx, double cy, std::mt19937_64& azar);
+std::vector<uint16_t> ExponerEstrella(int ancho, int alto, double sigmaMin, double sigma, double cx,
+                                      double cy, std::mt19937_64& azar);
 
 struct TEstrellaSimulada {
     double x, y;     // centre, frame pixels
@@ -35,8 +35,9 @@ struct TEscena {
 };
 
 // N stars at uniform positions over the whole frame, amplitudes spread evenly in logarithm
-// over two decades (1000 to 100000 counts, so about one star in ten saturates at best
-// focus), and 3 + N / 10 hot pixels of 2000 to 40000 counts above the sky.
+// over two decades (1500 to 150000 counts; at a best-focus sigma of 1 a star's brightest
+// pixel holds 0.73 to 0.92 of it, so about one star in seven saturates), and 3 + N / 10 hot
+// pixels of 2000 to 40000 counts above the sky.
 TEscena CrearEscena(int ancho, int alto, int estrellas, double sigmaMin, std::mt19937_64& azar);
 
 // One exposure of the field: each star a circular Gaussian of the given sigma integrated over
@@ -52,5 +53,4 @@ struct TSubcuadro {
 TSubcuadro ElegirSubcuadro(const TEscena& escena, int lado, double sigmaMax);
 
 // The counts of the subframe of a whole frame of the given width.
-std::vector<uint16_t> Recorte(const std::vector<uint16_t>& cuentas, int ancho,
-                              const TSubcuadro& s);
+std::vector<uint16_t> Recorte(const std::vector<uint16_t>& cuentas, int ancho, const TSubcuadro& s);

@@ -27,11 +27,9 @@ const char* const Ayuda =
     "errores. Estado de salida: 0 si todos se midieron, 1 si alguno falló, 2 si el uso es\n"
     "incorrecto.\n"
     "\n"
-    "      --campo      para fotos enteras con muchas estrellas: las encuentra (SEP), descarta\n"
-    "                   las saturadas, mezcladas, alargadas, junto al borde y los píxeles\n"
-    "                   calientes, y da las medianas de FWHM, HFD y máximo de las estrellas\n"
-    "                   usadas, con el fondo global (\"ninguna estrella medible\" si no queda\n"
-    "                   ninguna)\n"
+    "      --campo      fotos enteras: mide sus estrellas (SEP) sin las saturadas, mezcladas,\n"
+    "                   alargadas, junto al borde ni píxeles calientes, y da las medianas de\n"
+    "                   FWHM, HFD y máximo y el fondo (\"ninguna estrella medible\" si no queda)\n"
     "      --estrellas  con --campo: una fila por estrella usada, con su posición y calidad\n"
     "      --csv        CSV (RFC 4180) con punto decimal; sin esta opción, columnas separadas\n"
     "                   por tabuladores con el separador decimal del usuario\n"
@@ -107,10 +105,10 @@ int main(int argc, char** argv) {
     };
 
     if (campo)
-        Fila(estrellas ? std::vector<std::string>{"Archivo", "X", "Y", "FWHM", "HFD", "Maximo",
-                                                  "Calidad"}
-                       : std::vector<std::string>{"Archivo", "Estrellas", "FWHM", "HFD", "Maximo",
-                                                  "Fondo"},
+        Fila(estrellas
+                 ? std::vector<std::string>{"Archivo", "X", "Y", "FWHM", "HFD", "Maximo", "Calidad"}
+                 : std::vector<std::string>{"Archivo", "Estrellas", "FWHM", "HFD", "Maximo",
+                                            "Fondo"},
              csv);
     else
         Fila({"Archivo", "Maximo", "FWHM", "HFD", "CentroideX", "CentroideY", "Fondo", "Calidad"},
@@ -149,8 +147,8 @@ int main(int argc, char** argv) {
                          csv);
             } else {
                 Fila({fichero, FormatearEntero(static_cast<int64_t>(m.Estrellas.size())),
-                      numero(m.FWHM, "0.0####"), numero(m.HFD, "0.000"),
-                      FormatearEntero(m.Maximo), numero(m.Fondo, "0.00")},
+                      numero(m.FWHM, "0.0####"), numero(m.HFD, "0.000"), FormatearEntero(m.Maximo),
+                      numero(m.Fondo, "0.00")},
                      csv);
             }
         } catch (const std::exception& e) {

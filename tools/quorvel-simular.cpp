@@ -43,10 +43,12 @@ const char* const Ayuda =
     std::exit(2);
 }
 
-double Numero(const char* texto, const char* opcion, double minimo) {
+// A number from minimo to maximo, so that every option converts to its type and the frame
+// times stay within the clock's range.
+double Numero(const char* texto, const char* opcion, double minimo, double maximo) {
     char* fin = nullptr;
     const double v = std::strtod(texto, &fin);
-    if (fin == texto || *fin != '\0' || !(v >= minimo) || !std::isfinite(v))
+    if (fin == texto || *fin != '\0' || !(v >= minimo) || !(v <= maximo))
         MalUso(std::string("valor no válido para ") + opcion + ": " + texto);
     return v;
 }
@@ -75,23 +77,23 @@ Opciones LeerOpciones(int argc, char** argv) {
             std::fputs(Ayuda, stdout);
             std::exit(0);
         } else if (a == "-n" || a == "--fotos") {
-            o.fotos = static_cast<int>(Numero(valor(), "--fotos", 1));
+            o.fotos = static_cast<int>(Numero(valor(), "--fotos", 1, 1000000));
         } else if (a == "--ancho") {
-            o.ancho = static_cast<int>(Numero(valor(), "--ancho", 8));
+            o.ancho = static_cast<int>(Numero(valor(), "--ancho", 8, 65535));
         } else if (a == "--alto") {
-            o.alto = static_cast<int>(Numero(valor(), "--alto", 8));
+            o.alto = static_cast<int>(Numero(valor(), "--alto", 8, 65535));
         } else if (a == "-t" || a == "--intervalo") {
-            o.intervalo = Numero(valor(), "--intervalo", 0);
+            o.intervalo = Numero(valor(), "--intervalo", 0, 3600);
         } else if (a == "--semilla") {
-            o.semilla = static_cast<uint64_t>(Numero(valor(), "--semilla", 0));
+            o.semilla = static_cast<uint64_t>(Numero(valor(), "--semilla", 0, 1.8e19));
         } else if (a == "--sigma-min") {
-            o.sigmaMin = Numero(valor(), "--sigma-min", 0.2);
+            o.sigmaMin = Numero(valor(), "--sigma-min", 0.2, 1000);
         } else if (a == "--sigma-max") {
-            o.sigmaMax = Numero(valor(), "--sigma-max", 0.2);
+            o.sigmaMax = Numero(valor(), "--sigma-max", 0.2, 1000);
         } else if (a == "--campo") {
-            o.campo = static_cast<int>(Numero(valor(), "--campo", 1));
+            o.campo = static_cast<int>(Numero(valor(), "--campo", 1, 100000));
         } else if (a == "--subcuadro") {
-            o.subcuadro = static_cast<int>(Numero(valor(), "--subcuadro", 8));
+            o.subcuadro = static_cast<int>(Numero(valor(), "--subcuadro", 8, 65535));
         } else if (!a.empty() && a[0] == '-') {
             MalUso("opción desconocida: " + a);
         } else if (o.carpeta.empty()) {
@@ -101,8 +103,6 @@ Opciones LeerOpciones(int argc, char** argv) {
         }
     }
     if (o.carpeta.empty()) MalUso("falta la carpeta");
-    if (o.ancho > 65535 || o.alto > 65535) MalUso("el tamaño máximo es 65535 × 65535");
-    if (o.campo > 1000000) MalUso("el campo tiene como mucho 1000000 estrellas");
     if (o.subcuadro > 0 && o.campo == 0) MalUso("--subcuadro necesita --campo");
     if (o.subcuadro > std::min(o.ancho, o.alto)) MalUso("el subcuadro no cabe en la foto");
     return o;
@@ -120,8 +120,10 @@ int main(int argc, char** argv) {
         if (o.subcuadro > 0) {
             sub = ElegirSubcuadro(escena, o.subcuadro, std::max(o.sigmaMin, o.sigmaMax));
             if (sub.estrella < 0) {
-                std::fprintf(stderr, "quorvel-simular: ninguna estrella aislada para un "
-                                     "subcuadro de %d × %d\n", o.subcuadro, o.subcuadro);
+                std::fprintf(stderr,
+                             "quorvel-simular: ninguna estrella aislada para un "
+                             "subcuadro de %d × %d\n",
+                             o.subcuadro, o.subcuadro);
                 return 1;
             }
             const TEstrellaSimulada& s = escena.estrellas[static_cast<size_t>(sub.estrella)];

@@ -16,7 +16,9 @@ namespace {
 
 // The FWHM a pixel-integrated Gaussian of this sigma is fitted with: integration over a pixel
 // adds the variance of a uniform spread of one pixel, 1/12.
-double AnchuraVerdadera(double sigma) { return 2.3548 * std::sqrt(sigma * sigma + 1.0 / 12); }
+double AnchuraVerdadera(double sigma) {
+    return 2.3548 * std::sqrt(sigma * sigma + 1.0 / 12);
+}
 
 class Campo : public ConFotos {
 protected:
@@ -65,8 +67,8 @@ TEST_F(Campo, FocusRunOfFieldsFindsWidthsAndBestFocus) {
         const double verdad = AnchuraVerdadera(sigma);
         std::printf("sigma %.2f  anchura %.3f  estrellas %2zu  FWHM %.4f (%+.1f %%)  "
                     "HFD %.3f (%+.1f %%)\n",
-                    sigma, verdad, m.Estrellas.size(), m.FWHM, 100 * (m.FWHM / verdad - 1),
-                    m.HFD, 100 * (m.HFD / verdad - 1));
+                    sigma, verdad, m.Estrellas.size(), m.FWHM, 100 * (m.FWHM / verdad - 1), m.HFD,
+                    100 * (m.HFD / verdad - 1));
         EXPECT_GE(m.Estrellas.size(), 25u);
         EXPECT_NEAR(m.FWHM / verdad, 1, 0.03);
         EXPECT_NEAR(m.HFD / verdad, 1, 0.06);
@@ -81,6 +83,7 @@ TEST_F(Campo, FocusRunOfFieldsFindsWidthsAndBestFocus) {
         fwhm.push_back(m.FWHM);
         hfd.push_back(m.HFD);
     }
+    std::printf("saturadas en el mejor foco: %d\n", saturadasEnElMejor);
     EXPECT_GE(saturadasEnElMejor, 3);
     const auto minimo = [](const std::vector<double>& v) {
         return static_cast<int>(std::min_element(v.begin(), v.end()) - v.begin());
@@ -111,7 +114,8 @@ TEST_F(Campo, SubframeStarGetsTheWindowsFit) {
         ASSERT_NE(e, m.Estrellas.end());
 
         TPlaca placa;
-        ASSERT_TRUE(placa.LeerFits(Guardar(Cuentas(100, 100, Recorte(campo, 1600, s)), "sub.fits")));
+        ASSERT_TRUE(
+            placa.LeerFits(Guardar(Cuentas(100, 100, Recorte(campo, 1600, s)), "sub.fits")));
         TListaOrdenada o;
         TListaAcumulada a;
         const TFigurasFoco f = MedirEstrella(placa, o, a);

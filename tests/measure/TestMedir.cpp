@@ -159,8 +159,8 @@ TEST_F(Medir, FieldModeRowsPerFileOrPerStar) {
     std::string esperada = "Archivo,X,Y,FWHM,HFD,Maximo,Calidad\r\n";
     for (const TEstrellaCampo& e : m.Estrellas)
         esperada += campo + "," + FormatearNumero(e.X, "0.000") + "," +
-                    FormatearNumero(e.Y, "0.000") + "," + FormatearNumero(e.FWHM, "0.0####") +
-                    "," + FormatearNumero(e.HFD, "0.000") + "," + std::to_string(e.Maximo) + "," +
+                    FormatearNumero(e.Y, "0.000") + "," + FormatearNumero(e.FWHM, "0.0####") + "," +
+                    FormatearNumero(e.HFD, "0.000") + "," + std::to_string(e.Maximo) + "," +
                     e.Calidad + "\r\n";
     EXPECT_EQ(r.salida, esperada);
 }

@@ -27,14 +27,6 @@ TEST(Simulacion, SingleStarFramesAreUnchanged) {
     EXPECT_EQ(Huella(b), 4127192975056837638u);
 }
 
-TEST(Simulacion, SigmaFollowsAVThroughTheMiddleFrame) {
-    EXPECT_DOUBLE_EQ(SigmaSerie(0, 21, 1.0, 3.2), 3.2);
-    EXPECT_DOUBLE_EQ(SigmaSerie(10, 21, 1.0, 3.2), 1.0);
-    EXPECT_DOUBLE_EQ(SigmaSerie(20, 21, 1.0, 3.2), 3.2);
-    EXPECT_DOUBLE_EQ(SigmaSerie(5, 21, 1.0, 3.2), SigmaSerie(15, 21, 1.0, 3.2));
-    EXPECT_DOUBLE_EQ(SigmaSerie(0, 1, 1.0, 3.2), 1.0);
-}
-
 TEST(Simulacion, SceneSpreadsStarsAndFluxesOverTheFrame) {
     std::mt19937_64 azar(3);
     const TEscena e = CrearEscena(1600, 1200, 400, 1.0, azar);
@@ -46,12 +38,12 @@ TEST(Simulacion, SceneSpreadsStarsAndFluxesOverTheFrame) {
         xmin = std::min(xmin, s.x), xmax = std::max(xmax, s.x);
         ymin = std::min(ymin, s.y), ymax = std::max(ymax, s.y);
         amin = std::min(amin, s.amplitud), amax = std::max(amax, s.amplitud);
-        saturadas += s.amplitud > 65000;
+        saturadas += s.amplitud > 73000; // saturates at best focus when fairly centred
     }
     EXPECT_TRUE(xmin >= 0 && xmin < 20 && xmax < 1600 && xmax > 1580);
     EXPECT_TRUE(ymin >= 0 && ymin < 20 && ymax < 1200 && ymax > 1180);
-    EXPECT_TRUE(amin >= 1000 && amin < 1100 && amax <= 100000 && amax > 90000);
-    EXPECT_TRUE(saturadas > 20 && saturadas < 60) << saturadas; // about one in ten
+    EXPECT_TRUE(amin >= 1500 && amin < 1650 && amax <= 150000 && amax > 135000);
+    EXPECT_TRUE(saturadas > 40 && saturadas < 85) << saturadas; // about one in seven
     for (const TPixelCaliente& c : e.calientes) {
         EXPECT_TRUE(c.x >= 0 && c.x < 1600 && c.y >= 0 && c.y < 1200);
         EXPECT_TRUE(c.exceso >= 2000 && c.exceso <= 40000);
