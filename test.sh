@@ -14,5 +14,6 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVE
 cmake --build build-asan -j2
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure)
 
-# The loader and the measurement on fuzzed bytes, for a bounded time with a fixed seed.
+# The header layer, then the loader and the measurement, on fuzzed bytes for a bounded time
+# with a fixed seed.
 scripts/fuzz.sh 60 1

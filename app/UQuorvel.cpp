@@ -22,9 +22,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <dirent.h>
-#include <fstream>
-#include <sstream>
+#include <fcntl.h>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,14 +49,45 @@ bool ExisteFichero(const std::string& ruta) {
     return ::stat(ruta.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+// Opened without blocking and checked on the descriptor: a FIFO or a device of that name is a
+// settings file that cannot be read, not one to wait on.
 std::string LeerPrimeraLinea(const std::string& ruta) {
-    std::ifstream f(ruta, std::ios::binary);
-    if (!f) throw std::runtime_error("No se puede abrir " + ruta + ": " + DescripcionError(errno));
+    const int fd = ::open(ruta.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw std::runtime_error("No se puede abrir " + ruta + ": " + DescripcionError(errno));
+    const struct Cerrar {
+        int fd;
+        ~Cerrar() { ::close(fd); }
+    } cerrar{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        throw std::runtime_error("No se puede leer " + ruta + ": no es un fichero regular");
     std::string linea;
-    std::getline(f, linea, '\n');
-    if (f.bad()) throw std::runtime_error("No se puede leer " + ruta);
+    char bloque[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, bloque, sizeof bloque);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0)
+            throw std::runtime_error("No se puede leer " + ruta + ": " + DescripcionError(errno));
+        const char* fin = std::find(bloque, bloque + n, '\n');
+        linea.append(bloque, static_cast<size_t>(fin - bloque));
+        if (n == 0 || fin != bloque + n) break;
+    }
     linea.erase(std::remove(linea.begin(), linea.end(), '\r'), linea.end());
     return linea;
+}
+
+// A file last modified within this time may still be in the middle of being written.
+constexpr int64_t SegundosDeEscritura = 10;
+
+bool EnEscritura(const std::string& ruta) {
+    struct stat st {};
+    timespec ahora{};
+    if (::stat(ruta.c_str(), &st) != 0 || ::clock_gettime(CLOCK_REALTIME, &ahora) != 0)
+        return false;
+    const int64_t edadNs = (static_cast<int64_t>(ahora.tv_sec) - st.st_mtim.tv_sec) * 1000000000 +
+                           (ahora.tv_nsec - st.st_mtim.tv_nsec);
+    // Either way: a clock far ahead on the writer's side must not hold the watch up for good.
+    return std::llabs(edadNs) < SegundosDeEscritura * 1000000000;
 }
 
 // Written beside the old file and renamed over it, so a failed write never leaves a
@@ -321,13 +354,21 @@ void TFQuorvel::ProcesarFotos() {
     const int n = ListaFotos->count();
     for (int k = FotosProcesadas; k < n; ++k) {
         TPlaca Placa; // released at the end of the entry, whatever happened
+        std::string ruta;
         try {
             const QListWidgetItem* item = ListaFotos->item(k);
             if (!item)
                 throw ErrorRango("La lista de fotos ya no tiene la posición " + std::to_string(k));
-            Placa.LeerFits(item->data(RutaReal).toByteArray().toStdString());
+            ruta = item->data(RutaReal).toByteArray().toStdString();
+            Placa.LeerFits(ruta);
             const TFigurasFoco f = MedirEstrella(Placa, ListaOrdenada, ListaAcumulada);
             MostrarMedidas(k, f.Maximo, f.FWHM, f.HFD);
+        } catch (const ErrorIncompleto&) {
+            // Still being written: this entry, and those after it, wait for the next tick.
+            if (EnEscritura(ruta)) {
+                FotosProcesadas = k;
+                return;
+            }
         } catch (...) {
             // A frame that cannot be loaded or measured is skipped without a word.
         }

@@ -14,6 +14,12 @@ struct ErrorConversion : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A file shorter than its own header says: no "END" card before its end, or fewer data values
+// than the axes ask for. Usually a frame still being written.
+struct ErrorIncompleto : ErrorConversion {
+    using ErrorConversion::ErrorConversion;
+};
+
 // Division by zero, 0/0, square root of a negative number, overflow.
 struct ErrorAritmetico : std::runtime_error {
     using std::runtime_error::runtime_error;

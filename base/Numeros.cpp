@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <string>
 
 Separadores SeparadoresUsuario;
@@ -50,6 +51,32 @@ size_t LongitudNumero(std::string_view t, char decimal) {
     return i;
 }
 
+// Decimal exponent of the first significant digit of a valid, non-zero number text: negative
+// for values below 1. Far beyond the range of a double it saturates, which keeps its sign.
+int64_t Magnitud(std::string_view t, char decimal) {
+    size_t i = (t.front() == '+' || t.front() == '-') ? 1 : 0;
+    int64_t m = -1;
+    bool significativa = false;
+    for (; i < t.size() && EsDigito(t[i]); ++i) {
+        significativa = significativa || t[i] != '0';
+        if (significativa && m < 1000000) ++m;
+    }
+    if (i < t.size() && t[i] == decimal)
+        for (++i; i < t.size() && EsDigito(t[i]); ++i) {
+            if (!significativa && t[i] != '0') significativa = true;
+            if (!significativa && m > -1000000) --m;
+        }
+    if (i < t.size()) { // the exponent
+        ++i;
+        const bool negativo = t[i] == '-';
+        if (t[i] == '+' || t[i] == '-') ++i;
+        int64_t e = 0;
+        for (; i < t.size(); ++i) e = std::min<int64_t>(e * 10 + (t[i] - '0'), 1000000);
+        m += negativo ? -e : e;
+    }
+    return m;
+}
+
 double ValorDe(std::string_view t, char decimal) {
     t = SinBlancos(t);
     if (t.empty() || LongitudNumero(t, decimal) != t.size())
@@ -60,6 +87,10 @@ double ValorDe(std::string_view t, char decimal) {
             if (c == decimal) c = '.';
     double v = 0;
     const auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    // A number too close to zero for a double is zero, its nearest value; one too large has
+    // no such value and stays an error.
+    if (ec == std::errc::result_out_of_range && Magnitud(t, decimal) < 0)
+        return t.front() == '-' ? -0.0 : 0.0;
     if (ec != std::errc() || p != s.data() + s.size())
         throw ErrorConversion("'" + std::string(t) + "' no es un número válido");
     return v;
@@ -125,6 +156,9 @@ int64_t ConvertirEntero(std::string_view texto) {
     if (valido) {
         const auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
         if (ec == std::errc() && p == s.data() + s.size()) return v;
+        if (ec == std::errc::result_out_of_range)
+            return s.front() == '-' ? std::numeric_limits<int64_t>::min()
+                                    : std::numeric_limits<int64_t>::max();
     }
     throw ErrorConversion("'" + std::string(texto) + "' no es un entero válido");
 }

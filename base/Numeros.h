@@ -11,10 +11,11 @@ int32_t Redondear(double v);
 // with an optional point and fraction, optional exponent E/e, optional blanks). The point is
 // the separator whatever the locale.
 bool EsNumero(std::string_view texto);
-// Numeric value of a header text; ErrorConversion when EsNumero is false.
+// Numeric value of a header text; ErrorConversion when EsNumero is false or the value is too
+// large for a double. A value too small for one gives zero, with its sign.
 double ConvertirNumero(std::string_view texto);
 // Whole decimal integer (optional blanks and sign, digits, optional blanks); ErrorConversion
-// otherwise, also when it does not fit in 64 bits.
+// otherwise. One beyond 64 bits gives the nearest 64-bit limit.
 int64_t ConvertirEntero(std::string_view texto);
 
 // Number texts in the picture formats the program uses: "00000", "000.00", "00000.00",

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <new>
 #include <sys/mman.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,12 +25,24 @@ uint16_t SegundoEje = 0;
 
 constexpr size_t Registro = 2880;
 constexpr size_t Tarjeta = 80;
+// Cameras write one to a few header records and archives with long histories some tens; a file
+// that has no "END" within a thousand (36,000 cards, 2.9 MB) is not a frame, and reading on
+// would hold a file of any size in memory.
+constexpr size_t MaxRegistrosCabecera = 1000;
 
-// A read-only descriptor that is closed on every way out of the load.
+// A read-only descriptor of a regular file, closed on every way out of the load. The open
+// never blocks and the type is checked on the descriptor itself, so a FIFO or a device swapped
+// in after the existence test is refused rather than read.
 class Archivo {
 public:
-    explicit Archivo(const std::string& nombre) : fd_(::open(nombre.c_str(), O_RDONLY)) {
+    explicit Archivo(const std::string& nombre)
+        : fd_(::open(nombre.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
         if (fd_ < 0) throw ErrorConversion("No se puede abrir el fichero " + nombre);
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd_);
+            throw ErrorConversion("No es un fichero regular: " + nombre);
+        }
     }
     ~Archivo() { ::close(fd_); }
     Archivo(const Archivo&) = delete;
@@ -65,8 +78,7 @@ void Decodificar(const unsigned char* __restrict bytes, uint16_t* __restrict val
         valores[j] = static_cast<uint16_t>(((bytes[2 * j] << 8) | bytes[2 * j + 1]) + offset);
 }
 
-// Only a regular file counts: a directory has no frame, and a FIFO or a device would block the
-// open or feed the header loop without end.
+// Only a regular file counts: a directory has no frame, and a FIFO or a device is no file.
 bool ExisteFichero(const std::string& nombre) {
     struct stat st {};
     return ::stat(nombre.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -124,11 +136,22 @@ void FITSImageArea::Liberar() {
 
 // ---- TPlaca ------------------------------------------------------------------------------
 
-std::string Recortar(const std::string& texto) {
+namespace {
+// The trimmed text as a view: the card loops run on every lookup and allocate nothing.
+std::string_view Recorte(std::string_view texto) {
     const auto blanco = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-    const auto ini = std::find_if_not(texto.begin(), texto.end(), blanco);
-    const auto fin = std::find_if_not(texto.rbegin(), texto.rend(), blanco).base();
-    return ini < fin ? std::string(ini, fin) : std::string();
+    while (!texto.empty() && blanco(texto.front())) texto.remove_prefix(1);
+    while (!texto.empty() && blanco(texto.back())) texto.remove_suffix(1);
+    return texto;
+}
+// Columns 1-8 of a card, trimmed.
+std::string_view Clave(std::string_view tarjeta) {
+    return Recorte(tarjeta.substr(0, 8));
+}
+} // namespace
+
+std::string Recortar(const std::string& texto) {
+    return std::string(Recorte(texto));
 }
 
 TPlaca::TPlaca() {
@@ -156,7 +179,7 @@ uint16_t TPlaca::Pixel(int64_t X, int64_t Y) const {
 
 std::string TPlaca::LeerClave(const std::string& Nombre) const {
     for (const std::string& tarjeta : Cabecera) {
-        if (Recortar(tarjeta.substr(0, 8)) != Nombre) continue;
+        if (Clave(tarjeta) != Nombre) continue;
         std::string valor = tarjeta.size() > 9 ? tarjeta.substr(9, 70) : std::string();
         const size_t barra = valor.find('/');
         if (barra != std::string::npos) valor.erase(barra);
@@ -187,12 +210,21 @@ void TPlaca::EscribirClave(const std::string& Nombre, const std::string& Valor,
     tarjeta.resize(Tarjeta, ' ');
 
     for (size_t i = Cabecera.size(); i-- > 0;) {
-        if (Recortar(Cabecera[i].substr(0, 8)) == Nombre) {
+        if (Clave(Cabecera[i]) == Nombre) {
             Cabecera[i] = tarjeta;
             return;
         }
     }
     Cabecera.push_back(tarjeta);
+}
+
+bool LeerRegistroCabecera(const char* registro) {
+    for (size_t k = 0; k < Registro / Tarjeta; ++k) {
+        const std::string_view tarjeta(registro + k * Tarjeta, Tarjeta);
+        if (Recorte(tarjeta) == "END") return true;
+        Cabecera.emplace_back(tarjeta);
+    }
+    return false;
 }
 
 bool TPlaca::LeerFits(const std::string& ArchivoFits) {
@@ -206,16 +238,13 @@ bool TPlaca::LeerFits(const std::string& ArchivoFits) {
     char cabecera[Registro];
     size_t registrosCabecera = 0;
     for (bool fin = false; !fin;) {
+        if (registrosCabecera == MaxRegistrosCabecera)
+            throw ErrorConversion("Cabecera FITS sin END en " +
+                                  std::to_string(MaxRegistrosCabecera) + " registros");
         if (archivo.LeerRegistro(cabecera) != Registro)
-            throw ErrorConversion("Cabecera FITS incompleta");
+            throw ErrorIncompleto("Cabecera FITS incompleta");
         ++registrosCabecera;
-        for (size_t k = 0; k < Registro / Tarjeta && !fin; ++k) {
-            std::string tarjeta(cabecera + k * Tarjeta, Tarjeta);
-            if (Recortar(tarjeta) == "END")
-                fin = true;
-            else
-                Cabecera.push_back(std::move(tarjeta));
-        }
+        fin = LeerRegistroCabecera(cabecera);
     }
 
     if (LeerClave("SIMPLE") != "T") {
@@ -250,7 +279,7 @@ bool TPlaca::LeerFits(const std::string& ArchivoFits) {
         return false;
     }
     const int64_t necesario = static_cast<int64_t>(registrosCabecera * Registro) + ancho * alto * 2;
-    if (archivo.Tamano() < necesario) throw ErrorConversion("Datos FITS incompletos");
+    if (archivo.Tamano() < necesario) throw ErrorIncompleto("Datos FITS incompletos");
 
     // The axis lengths follow the allocation, so that they never describe more than the matrix
     // holds, even when the allocation fails.
@@ -268,7 +297,7 @@ bool TPlaca::LeerFits(const std::string& ArchivoFits) {
         if (n == 0) {
             // The file shrank since its size was checked: no value of another frame stays.
             std::fill(matriz + i, matriz + total, uint16_t{0});
-            throw ErrorConversion("Datos FITS incompletos");
+            throw ErrorIncompleto("Datos FITS incompletos");
         }
         if (total - i >= Registro / 2) {
             Decodificar(datos, matriz + i, offset);

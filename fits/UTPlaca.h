@@ -65,8 +65,9 @@ public:
     TPlaca& operator=(const TPlaca&) = delete;
 
     // Loads a file; false with Mensaje set when it is missing or not a supported frame.
-    // Raises ErrorConversion for unreadable or inconsistent files, ErrorRango for a blank
-    // looked-up value field.
+    // Raises ErrorIncompleto for a file shorter than its header says (one still being
+    // written), ErrorConversion for other unreadable or inconsistent files, ErrorRango for a
+    // blank looked-up value field.
     bool LeerFits(const std::string& Archivo);
     uint16_t Ancho() const;
     uint16_t Alto() const;
@@ -82,6 +83,10 @@ public:
                       int32_t& Flujo, int32_t& FondoAjustado, float& SenalRuido,
                       float& SenalRuidoPico, float& FWHM, char& Calidad, int32_t Saturacion);
 };
+
+// Appends the cards of one 2880-byte header record to Cabecera, up to its "END" card; true
+// when the record held that card.
+bool LeerRegistroCabecera(const char* registro);
 
 // Removes leading and trailing characters with codes 0 to 32.
 std::string Recortar(const std::string& texto);

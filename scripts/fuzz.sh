@@ -1,25 +1,45 @@
 #!/usr/bin/env bash
-# Fuzzes the loader and the measurement with libFuzzer (ASan + UBSan) for a bounded time.
-#   scripts/fuzz.sh [seconds, default 60] [seed, default 1]
-# Fails on any crash, leak or undefined behaviour; the crashing input is left in build-fuzz/.
+# Fuzzes with libFuzzer (ASan + UBSan) for a bounded time: the header layer in memory
+# (fuzz_cabecera, fast) for a third of the time, then the whole per-frame path, loader and
+# measurement (fuzz_foto), for the rest.
+#   scripts/fuzz.sh [seconds, default 60] [seed, default 1] [cabecera|foto|ambos, default ambos]
+# Fails on any crash, leak, undefined behaviour or broken check; the input that caused it is
+# left in build-fuzz/. The corpora grow in build-fuzz/corpus-*.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 segundos=${1:-60}
 semilla=${2:-1}
+cuales=${3:-ambos}
 CXX=clang++ cmake -S . -B build-fuzz -DQUORVEL_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build build-fuzz -j2 --target fuzz_foto fuzz_semillas
-semillas=build-fuzz/semillas
-corpus=build-fuzz/corpus
-rm -rf "$semillas"
-mkdir -p "$semillas" "$corpus"
-build-fuzz/tests/fuzz/fuzz_semillas "$semillas"
+cmake --build build-fuzz -j2 --target fuzz_foto fuzz_cabecera fuzz_semillas
 cd build-fuzz
-./tests/fuzz/fuzz_foto -seed="$semilla" -max_total_time="$segundos" -max_len=20000 \
-    -print_final_stats=1 -detect_leaks=1 corpus semillas > fuzz.log 2>&1 || {
-    tail -n 60 fuzz.log
-    exit 1
+rm -rf semillas-foto semillas-cabecera
+mkdir -p semillas-foto semillas-cabecera corpus-foto corpus-cabecera
+./tests/fuzz/fuzz_semillas semillas-foto semillas-cabecera
+
+# target, seconds, longest input
+ejecutar() {
+    local log="fuzz-$1.log"
+    echo "fuzz_$1: $2 s"
+    "./tests/fuzz/fuzz_$1" -seed="$semilla" -max_total_time="$2" -max_len="$3" \
+        -print_final_stats=1 -detect_leaks=1 "corpus-$1" "semillas-$1" > "$log" 2>&1 || {
+        tail -n 60 "$log"
+        exit 1
+    }
+    # The last progress line (coverage, corpus) and the final figures.
+    grep -E '^#[0-9]+' "$log" | tail -n 1
+    grep -E '^stat::' "$log"
 }
-# The last progress line (coverage, corpus) and the final figures.
-grep -E '^#[0-9]+' fuzz.log | tail -n 1
-grep -E '^stat::' fuzz.log
+case "$cuales" in
+cabecera) ejecutar cabecera "$segundos" 8800 ;;
+foto) ejecutar foto "$segundos" 14400 ;;
+ambos)
+    ejecutar cabecera $((segundos / 3)) 8800
+    ejecutar foto $((segundos - segundos / 3)) 14400
+    ;;
+*)
+    echo "uso: $0 [segundos] [semilla] [cabecera|foto|ambos]" >&2
+    exit 2
+    ;;
+esac

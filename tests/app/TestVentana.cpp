@@ -13,9 +13,12 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -137,6 +140,31 @@ TEST(Ajustes, UnaCarpetaLlamadaComoElFicheroNoEsAjuste) {
     EXPECT_TRUE(v.errores.isEmpty());
 }
 
+// A FIFO or a device under the settings file's name: the error box, and the program starts
+// idle without ever waiting on it.
+TEST(Ajustes, FicheroQueNoEsNormalAvisaYQuedaInactiva) {
+    const struct {
+        const char* caso;
+        std::function<int(const char*)> crear;
+    } casos[] = {
+        {"tuberia", [](const char* r) { return ::mkfifo(r, 0600); }},
+        {"dispositivo sin fin", [](const char* r) { return ::symlink("/dev/zero", r); }},
+        {"dispositivo vacio", [](const char* r) { return ::symlink("/dev/null", r); }},
+    };
+    ::alarm(60); // an open that blocks ends the test program instead of hanging it
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.caso);
+        CarpetaTemporal programa;
+        ASSERT_EQ(c.crear((programa / "quorvel.ini").c_str()), 0);
+        Ventana v(programa.ruta.string() + "/");
+        ASSERT_EQ(v.errores.size(), 1);
+        EXPECT_TRUE(v.errores[0].contains("quorvel.ini"));
+        EXPECT_FALSE(v.Timer1->isActive());
+        EXPECT_TRUE(v.Edit1->text().isEmpty());
+    }
+    ::alarm(0);
+}
+
 TEST_F(Vigilancia, FotosPresentesSeMidenEnOrden) {
     Foto("a.fits", 10000);
     Foto("b.fits", 20000);
@@ -171,16 +199,72 @@ TEST_F(Vigilancia, FotoNoAdmitidaOcupaPosicionSinPunto) {
     EXPECT_EQ(v->XCrudas(), (std::vector<double>{0, 2}));
 }
 
-TEST_F(Vigilancia, FotoTruncadaSeSaltaYNoSeReintenta) {
+// Cut inside the first header record, after the header, and inside the data.
+const size_t Cortes[] = {0, 1000, 2880, 2880 + 4000};
+
+// A frame caught while it is written waits, and the frames after it wait with it; once
+// complete it is measured once, at its own position, and the rest follow.
+TEST_F(Vigilancia, FotoEscritaEnDosMitadesSeMideUnaVezEnSuPosicion) {
     const std::string completa = FotoConEstrella(20000);
-    GuardarFichero(fotos / "a.fits", completa.substr(0, 2880 + 100));
+    for (const size_t corte : Cortes) {
+        SCOPED_TRACE(corte);
+        fs::remove_all(fotos.ruta);
+        fs::create_directory(fotos.ruta);
+        Foto("a.fits");
+        GuardarFichero(fotos / "b.fits", completa.substr(0, corte));
+        Foto("c.fits");
+        Arrancar();
+        v->Timer1Timer();
+        v->Timer1Timer();
+        EXPECT_EQ(v->FotosProcesadas, 1);
+        EXPECT_EQ(v->XCrudas(), (std::vector<double>{0}));
+        GuardarFichero(fotos / "b.fits", completa);
+        v->Timer1Timer();
+        v->Timer1Timer();
+        EXPECT_EQ(v->FotosProcesadas, 3);
+        EXPECT_EQ(v->XCrudas(), (std::vector<double>{0, 1, 2}));
+    }
+}
+
+// Ten seconds after its last change a short frame is given up, exactly as a bad one, and the
+// frames after it go on; a clock ten seconds or more ahead on the writer's side counts the same.
+TEST_F(Vigilancia, FotoQueNoSeCompletaSeSaltaALosDiezSegundos) {
+    using namespace std::chrono_literals;
+    for (const auto edad : {11s, -11s}) {
+        SCOPED_TRACE(edad.count());
+        fs::remove_all(fotos.ruta);
+        fs::create_directory(fotos.ruta);
+        Foto("a.fits");
+        GuardarFichero(fotos / "b.fits", FotoConEstrella(20000).substr(0, 2880 + 4000));
+        Foto("c.fits");
+        Foto("d.fits");
+        Arrancar();
+        v->Timer1Timer();
+        EXPECT_EQ(v->XCrudas(), (std::vector<double>{0}));
+        fs::last_write_time(fotos / "b.fits", fs::file_time_type::clock::now() - edad);
+        v->Timer1Timer();
+        EXPECT_EQ(v->FotosProcesadas, 4);
+        EXPECT_EQ(v->XCrudas(), (std::vector<double>{0, 2, 3}));
+        v->Timer1Timer();
+        EXPECT_EQ(v->XCrudas(), (std::vector<double>{0, 2, 3})) << "given up for good";
+    }
+}
+
+// Every frame is first seen half written, the next one arriving as the last one completes.
+TEST_F(Vigilancia, RachaDeFotosQueLleganAMediasSeMideEntera) {
+    const std::string completa = FotoConEstrella(20000);
+    const int n = 5;
+    const auto nombre = [](int i) { return "f" + std::to_string(10 + i) + ".fits"; };
     Arrancar();
-    v->Timer1Timer();
-    EXPECT_EQ(v->FotosProcesadas, 1);
-    EXPECT_TRUE(v->XCrudas().empty());
-    GuardarFichero(fotos / "a.fits", completa);
-    v->Timer1Timer();
-    EXPECT_TRUE(v->XCrudas().empty());
+    std::vector<double> esperadas;
+    for (int i = 0; i <= n; ++i) {
+        if (i > 0) GuardarFichero(fotos / nombre(i - 1), completa);
+        if (i < n) GuardarFichero(fotos / nombre(i), completa.substr(0, Cortes[i % 4]));
+        v->Timer1Timer();
+        if (i > 0) esperadas.push_back(i - 1);
+        EXPECT_EQ(v->XCrudas(), esperadas);
+        EXPECT_EQ(v->FotosProcesadas, i);
+    }
 }
 
 TEST_F(Vigilancia, CarpetaQueDesapareceYVuelve) {

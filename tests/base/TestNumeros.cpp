@@ -58,12 +58,35 @@ TEST(ValoresDeCabecera, ConversionConPuntoSeaCualSeaElLocale) {
         EXPECT_THROW(ConvertirNumero(no), ErrorConversion) << no;
 }
 
+// Too small for a double is zero with its sign; too large stays an error whatever its form.
+TEST(ValoresDeCabecera, DesbordamientoPorAbajoEsCero) {
+    for (const char* cero : {"1E-400", "+1E-400", "0.00001E-320", "123E-99999999999999999999",
+                             "2E-324", "1000e-330"}) {
+        const double v = ConvertirNumero(cero);
+        EXPECT_EQ(v, 0.0) << cero;
+        EXPECT_FALSE(std::signbit(v)) << cero;
+    }
+    EXPECT_TRUE(std::signbit(ConvertirNumero("-1E-400")));
+    EXPECT_EQ(ConvertirNumero("-1E-400"), 0.0);
+    EXPECT_DOUBLE_EQ(ConvertirNumero("1E-310"), 1E-310); // subnormal, representable
+    EXPECT_EQ(LeerNumero("1,5E-400", ','), 0.0);
+    for (const char* grande :
+         {"1E400", "-1E400", "0.001E312", "1E99999999999999999999", "100000000000000000000E300"})
+        EXPECT_THROW(ConvertirNumero(grande), ErrorConversion) << grande;
+}
+
 TEST(ValoresDeCabecera, Enteros) {
     EXPECT_EQ(ConvertirEntero("1280"), 1280);
     EXPECT_EQ(ConvertirEntero(" -7 "), -7);
     EXPECT_EQ(ConvertirEntero("+65536"), 65536);
-    for (const char* no : {"", "12.0", "1E3", "abc", "99999999999999999999", "-", "1 2"})
+    for (const char* no : {"", "12.0", "1E3", "abc", "-", "1 2"})
         EXPECT_THROW(ConvertirEntero(no), ErrorConversion) << no;
+    // Beyond 64 bits: the nearest limit, so that a range test refuses it like any large value.
+    EXPECT_EQ(ConvertirEntero("99999999999999999999"), INT64_MAX);
+    EXPECT_EQ(ConvertirEntero(" +9223372036854775808 "), INT64_MAX);
+    EXPECT_EQ(ConvertirEntero("-99999999999999999999"), INT64_MIN);
+    EXPECT_EQ(ConvertirEntero("9223372036854775807"), INT64_MAX);
+    EXPECT_EQ(ConvertirEntero("-9223372036854775808"), INT64_MIN);
 }
 
 TEST(TextosNumericos, Formatos) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <limits>
@@ -12,6 +13,8 @@
 #include <ostream>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -200,6 +203,13 @@ const CasoPrueba CasosPrueba[] = {
     {"NAXIS2 0", {{"NAXIS2", "0"}}, "Dimensiones de imagen no admitidas"},
     {"NAXIS2 70000", {{"NAXIS2", "70000"}}, "Dimensiones de imagen no admitidas"},
     {"NAXIS1 con signo", {{"NAXIS1", "+3"}}, nullptr},
+    {"NAXIS1 de 20 cifras",
+     {{"NAXIS1", "99999999999999999999"}},
+     "Dimensiones de imagen no admitidas"},
+    {"NAXIS2 de 30 cifras",
+     {{"NAXIS2", "-999999999999999999999999999999"}},
+     "Dimensiones de imagen no admitidas"},
+    {"BSCALE que se desborda a 0", {{"BSCALE", "1E-400"}}, "BSCALE no es igual a 1"},
 };
 
 void PrintTo(const CasoPrueba& c, std::ostream* os) {
@@ -251,7 +261,8 @@ TEST_F(LeerFits, DesplazamientoBzero) {
         {std::nullopt, 0}, {"32768.0", 32768},  {"32768", 32768}, {"3.2768E4", 32768},
         {"0.5", 0},        {"1.5", 2},          {"2.5", 2},       {"-0.5", 0},
         {"-1.5", 65534},   {"-32768", 32768},   {"98304", 32768}, {"1E10", 58368},
-        {"0", 0},          {"65535.49", 65535}, {"-65536.5", 0},
+        {"0", 0},          {"65535.49", 65535}, {"-65536.5", 0},  {"1E-400", 0},
+        {"-1E-400", 0},
     };
     const std::vector<int16_t> crudos = {-32768, -1, 0, 1, 32767, 12345};
     for (const CasoDesplazamiento& c : casos) {
@@ -297,6 +308,48 @@ TEST_F(LeerFits, FicheroQueNoExiste) {
     TPlaca otra;
     EXPECT_FALSE(otra.LeerFits(""));
     EXPECT_EQ(Mensaje, "No se encuentra el fichero ");
+}
+
+// Another process swaps a FIFO, a link to a device and a complete frame in turn under the name
+// being loaded. Whichever the open meets, the load neither blocks nor reads without end, and
+// nothing but the frame passes for a file, let alone for one still being written.
+TEST_F(LeerFits, TuberiaCambiadaTrasLaPruebaNoBloquea) {
+    const std::string ruta = (carpeta_ / "f.fits").string();
+    const std::string temporal = (carpeta_ / "t").string();
+    const std::string bueno = FitsDeCuentas(2, 2, {1, 2, 3, 4});
+    GuardarFichero(ruta, bueno);
+    std::atomic<bool> parar = false;
+    std::thread cambiador([&] {
+        for (int i = 0; !parar; ++i) {
+            if (i % 3 == 0) GuardarFichero(temporal, bueno);
+            if (i % 3 == 1) ::mkfifo(temporal.c_str(), 0600);
+            if (i % 3 == 2) ::symlink("/dev/zero", temporal.c_str());
+            ::rename(temporal.c_str(), ruta.c_str());
+        }
+    });
+    ::alarm(60); // a load blocked on the FIFO ends the test program instead of hanging it
+    int cargadas = 0, ausentes = 0, rechazadas = 0;
+    for (int i = 0; i < 30000; ++i) {
+        TPlaca placa;
+        try {
+            if (placa.LeerFits(ruta)) {
+                ++cargadas;
+                EXPECT_EQ(placa.Pixel(1, 1), 4);
+            } else {
+                ++ausentes; // the existence test saw the FIFO or the device
+            }
+        } catch (const ErrorIncompleto& e) {
+            ADD_FAILURE() << e.what();
+        } catch (const ErrorConversion&) {
+            ++rechazadas; // swapped in between the test and the open
+        }
+    }
+    ::alarm(0);
+    parar = true;
+    cambiador.join();
+    EXPECT_GT(cargadas, 0);
+    EXPECT_GT(ausentes, 0);
+    RecordProperty("rechazadas", rechazadas);
 }
 
 TEST_F(LeerFits, FicheroIlegibleLevantaError) {

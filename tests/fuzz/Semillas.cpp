@@ -1,4 +1,6 @@
-// Writes the fuzzer's seed corpus: valid small frames, every refusal, headers across records.
+// Writes the fuzzers' seed corpora: for the whole path valid small frames, every refusal,
+// headers across records; for the header layer the same headers behind a keyword, a value and
+// a comment to write.
 #include "EscritorFits.h"
 
 #include <cmath>
@@ -36,14 +38,30 @@ std::string Datos(const std::vector<uint16_t>& c) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "uso: %s CARPETA\n", argv[0]);
+    if (argc != 3) {
+        std::fprintf(stderr, "uso: %s CARPETA_FOTOS CARPETA_CABECERAS\n", argv[0]);
         return 2;
     }
-    const std::string dir = argv[1];
+    const std::string fotos = argv[1], cabeceras = argv[2];
+    // The header target reads three texts, each ended by a backslash and one more byte, then
+    // the records.
+    const std::vector<std::string> escrituras = {
+        "BZERO\\ 1E-400\\ \\ ",
+        "NAXIS1\\ 99999999999999999999\\ eje\\ ",
+        "SIMPLE\\ T\\ conforme\\ ",
+        "DATE-OBS\\ 2024/01/01\\ \\ ",
+        "HISTORY\\ 'dos''comillas'\\ x\\ ",
+        "NOMBRELARGO\\ 1.0E3\\ \\ ",
+        "BSCALE\\ -1E-400\\ \\ ",
+        "BZERO\\ 1E400\\ \\ ",
+    };
     int n = 0;
     const auto guardar = [&](const std::string& bytes) {
-        GuardarFichero(dir + "/semilla" + std::to_string(n++) + ".fits", bytes);
+        const std::string nombre = "/semilla" + std::to_string(n) + ".fits";
+        GuardarFichero(fotos + nombre, bytes);
+        const std::string registros = bytes.substr(0, 3 * 2880);
+        GuardarFichero(cabeceras + nombre, escrituras[n % escrituras.size()] + registros);
+        ++n;
     };
     const auto basicas = TarjetasBasicas(40, 32);
     const std::string datos = Datos(Estrella(40, 32, 1.5));
@@ -70,6 +88,10 @@ int main(int argc, char** argv) {
     guardar(BloqueCabecera(Con(basicas, "NAXIS1", "0")) + datos);
     guardar(BloqueCabecera(Con(basicas, "NAXIS2", "65535")) + datos);
     guardar(BloqueCabecera(Con(basicas, "NAXIS1", "")) + datos);
+    guardar(BloqueCabecera(Con(basicas, "NAXIS1", "99999999999999999999")) + datos);
+    guardar(BloqueCabecera(Con(basicas, "BZERO", "1E-400")) + datos);
+    guardar(BloqueCabecera(Con(basicas, "BSCALE", "1E-400")) + datos);
+    guardar(FitsDeCuentas(64, 64, Estrella(64, 64, 2.0)));
     guardar(BloqueCabecera(basicas, false));
     guardar(BloqueCabecera(basicas) + datos.substr(0, 1000));
     guardar("");
