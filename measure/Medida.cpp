@@ -41,16 +41,8 @@ struct TSumasEnteras {
     uint16_t maximo = 0;
 };
 
-// Built twice on x86-64, for the machine's wide vectors and for the baseline, and chosen when
-// the program loads: the integer sums are the same either way.
-#if defined(__x86_64__) && defined(__GNUC__)
-#define VECTORES_ANCHOS __attribute__((target_clones("avx2", "default")))
-#else
-#define VECTORES_ANCHOS
-#endif
-
-VECTORES_ANCHOS TSumasEnteras SumarFilas(const uint16_t* matriz, int64_t ancho, uint32_t dx0,
-                                         uint32_t dx1, int64_t y0, int64_t y1) {
+TSumasEnteras SumarFilas(const uint16_t* matriz, int64_t ancho, uint32_t dx0, uint32_t dx1,
+                         int64_t y0, int64_t y1) {
     TSumasEnteras r;
     uint16_t maximo = 0; // a local: the result could alias the matrix, and no vector code then
     for (int64_t y = y0; y <= y1; ++y) {
@@ -135,7 +127,8 @@ void TMedida::CalcularFondo() {
     const auto n = static_cast<int32_t>(anillo.size());
     const int32_t lo = Redondear(n * 0.375);
     const int32_t hi = Redondear(n * 0.625);
-    if (hi >= n) throw ErrorRango("Índice de lista fuera de los límites (" + std::to_string(hi) + ")");
+    if (hi >= n)
+        throw ErrorRango("Índice de lista fuera de los límites (" + std::to_string(hi) + ")");
     // Positions lo to hi of the sorted ring, gathered without sorting the rest.
     const auto inicio = anillo.begin();
     std::nth_element(inicio, inicio + lo, anillo.end());
