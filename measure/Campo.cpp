@@ -79,20 +79,10 @@ double Mediana(std::vector<double> v) {
     return v.size() % 2 ? *m : (*m + *std::max_element(v.begin(), m)) / 2;
 }
 
-// The frame as SEP wants it: floats, rows of x. Copied in strips of columns so that both the
-// matrix and the copy are read and written in cache-sized pieces whatever the matrix's order.
-std::vector<float> CopiarFoto(int w, int h) {
-    std::vector<float> datos(static_cast<size_t>(w) * h);
-    constexpr int Tira = 64;
-    for (int x0 = 0; x0 < w; x0 += Tira) {
-        const int x1 = std::min(w, x0 + Tira);
-        for (int y = 0; y < h; ++y) {
-            float* fila = datos.data() + static_cast<size_t>(y) * w;
-            for (int x = x0; x < x1; ++x)
-                fila[x] = Imagen[static_cast<size_t>(x)][static_cast<size_t>(y)];
-        }
-    }
-    return datos;
+// The frame as SEP wants it: floats, rows of x, the order the matrix already holds.
+std::vector<float> CopiarFoto() {
+    const uint16_t* matriz = Imagen.Datos();
+    return {matriz, matriz + Imagen.size() * Imagen.Alto()};
 }
 
 } // namespace
@@ -115,7 +105,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
     // SEP indexes pixels with an int.
     if (int64_t{w} * h > std::numeric_limits<int>::max())
         throw std::runtime_error("Foto demasiado grande para medir el campo");
-    std::vector<float> datos = CopiarFoto(w, h);
+    std::vector<float> datos = CopiarFoto();
 
     sep_image im{};
     im.data = datos.data();
