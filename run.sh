@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Quorvel and starts it on a demo folder that a simulated camera fills with a focus run,
 # one frame a second. Closing the window stops the camera.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages Quorvel needs to build, test and run, when they are missing, and
 # any further packages named as arguments.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Quorvel and runs every test: once normally, once with AddressSanitizer and
 # UndefinedBehaviorSanitizer. Exits non-zero when anything fails.
 set -euo pipefail

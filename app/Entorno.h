@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the program takes from the system it runs on: where its setting lives and the
 // toolkit's own texts in Spanish.

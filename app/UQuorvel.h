@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: layout, settings file, the two commands and the folder watch cycle.
 #include "HistorialFoco.h"

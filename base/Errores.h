@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Errors raised by the computing core. Each step that can fail throws one of these; the
 // processing loop catches them per frame, the window shows the rest in its error box.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frame loading speed: LeerFits next to cfitsio reading the same files from the page cache, and
 // the floor under both: the file read as the loader must read it, with nothing else done.
 #include "FotosEnDisco.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The focus display's cost per frame: MostrarMedidas plus one repaint of the three charts,
 // by the number of points per series. Run with QT_QPA_PLATFORM=offscreen (set when absent).
 #include <benchmark/benchmark.h>

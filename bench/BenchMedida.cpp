@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Star measurement speed: the Gaussian fit alone, and the whole per-frame measurement next to
 // the load it follows.
 #include "AjusteGauss.h"

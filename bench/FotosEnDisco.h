@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Benchmark frames of a few sizes, written once on first use into a private folder that goes
 // away at exit; the benchmarks then read them from the page cache.

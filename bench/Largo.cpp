@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A long focusing session: 10,000 frames through the watch cycle and the display, in the
 // window (offscreen). Prints the memory in use and the time per frame as the run grows.
 #include "EscritorFits.h"

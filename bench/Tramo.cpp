@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's longest stretch without processing messages while a backlog of 6000 x 4000
 // frames is measured, through the real watch cycle (offscreen). A zero-interval timer beats
 // whenever the window processes its messages; the longest gap between two beats is the longest

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # quorvel-medir next to the Python pipeline (bench/pipeline_python.py) on the same 20 copies of
 # one simulated frame, at 1920 x 1080 and 6000 x 4000: processor time (user + system) per frame.
 # quorvel-medir: the median of 5 runs over the 20 files, start-up included and so amortised;

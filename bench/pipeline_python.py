@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The star measurement a user would otherwise script in Python, as a yardstick for
 quorvel-medir: astropy's FITS loader, sep's background, extraction and flux radius, and a
 scipy fit of a circular Gaussian on a 25 x 25 box around the brightest source.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what the speed comparisons need beyond ./setup.sh: the Python pipeline's Debian
 # packages (bench/pipeline_python.py), when they are missing. Not part of the tests.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The README's speed table, from one run on this machine: the read floor, the loader, cfitsio,
 # the measurement and load + measurement with their ratios to the floor, the fit, quorvel-medir
 # next to the Python pipeline, and the window's longest stretch without processing messages.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A value axis of the chart control: its range, value-to-pixel mapping, label step and label
 // values. Plain C++; text sizes come from a callback that stands in for the font metrics.

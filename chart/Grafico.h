@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The chart control as a widget. All state and layout live in TModeloGrafico; the widget
 // paints what Componer gives and asks for a deferred repaint on every change, so a burst of

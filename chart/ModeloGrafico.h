@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The state of a chart control and the layout that turns it into what is drawn: plotting
 // area, axis labels and ticks, and the series' polylines, all in pixels. Plain C++; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Value lists and the fast line series of the chart control. Plain C++: the widget only
 // reads this state when it paints.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Item painting of the drive and directory lists: the picture 2 pixels right of the item's
 // indentation and centred vertically, the text 4 pixels right of the picture.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The directory list of the folder dialog: the levels of the current directory from the root
 // down, then its subdirectories. Paths are kept as the system's raw bytes, so a folder whose

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The drive list of the folder dialog. On this system the "drives" are the roots of the file
 // tree: "/" and the mount points of the mounted file systems a user can keep files on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The folder selection dialog. Created once, hidden between showings, shown modally; it
 // answers 1 for "Aceptar" and 2 for "Cancelar" (or any other way of closing), and the caller

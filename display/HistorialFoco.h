@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The focus history: three strip charts (peak, FWHM, HFD) with their raw and five-frame
 // average lines, and the six readouts beside them. The main window derives from this.

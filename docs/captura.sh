@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes docs/quorvel.png: the demo of ./run.sh under a virtual X server, photographed once the
 # simulated camera has written 25 frames into demo/.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Prints, as a Markdown table, what quorvel-medir reports on a simulated focus run of full
 # fields with many stars and on the subframes of the same scene around one isolated star:
 # the window's single-star measurement and the field measurement (--campo) on each.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A small FITS writer: 16-bit frames for the tests and the camera simulator, including
 // deliberately malformed headers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The frame unit: one FITS frame of 16-bit values on two axes, its header cards and
 // bounds-safe pixel access. All frame state is unit-level: exactly one frame exists at a time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Circular Gaussian on a flat background, fitted to a square box of the pixel matrix by a
 // coordinate search on fixed grids.

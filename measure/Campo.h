@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Focus figures of a whole frame: the median FWHM, HFD and peak over its usable stars, for
 // frames that hold a field rather than one star. Found and measured with SEP; each star's

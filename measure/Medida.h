@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The star of one frame: background, centroid and peak in two passes, the half-flux diameter
 // and the FWHM figure.

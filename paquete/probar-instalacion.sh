@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs a build into a scratch folder and checks what a desktop reads there: the programs,
 # the menu entry, the icon, the metadata and the manuals. Exit 77 (skipped) without the
 # validators.

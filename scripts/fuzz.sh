@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fuzzes with libFuzzer (ASan + UBSan) for a bounded time: the header layer in memory
 # (fuzz_cabecera, fast) for a third of the time, then the whole per-frame path, loader and
 # measurement (fuzz_foto), for the rest.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the unit tests of the computing core, and the window tests offscreen, under memcheck.
 # Fails when valgrind reports an error or a definite leak.
 set -euo pipefail

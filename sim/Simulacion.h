@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Synthetic exposures of the camera simulator: one star near the middle of the frame, or a
 // field of stars with hot pixels; the tests build their frames with the same code.

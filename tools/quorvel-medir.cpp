@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measures the star of FITS frames from the command line, with the same code the window uses,
 // or the stars of whole fields.
 #include "Campo.h"

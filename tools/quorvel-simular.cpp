@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A camera for demonstrations and end-to-end tests: writes a focus run of synthetic 16-bit
 // frames into a folder, one star or a field of stars whose width follows a V-curve through
 // best focus.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Shared by the window tests: a scratch folder and frames with one star.
 #include "CarpetaTemporal.h"

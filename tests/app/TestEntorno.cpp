@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the setting lives, and the Spanish of the toolkit's boxes and of system errors.
 #include "Comun.h"
 #include "Entorno.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Faults around the watch cycle: files and folders changing under it, odd folder texts.
 #include "Comun.h"
 #include "UQuorvel.h"

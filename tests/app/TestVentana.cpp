@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window driven tick by tick on real files in a scratch folder.
 #include "Comun.h"
 #include "UQuorvel.h"

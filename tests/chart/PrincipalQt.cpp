@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GoogleTest main for the widget tests: one application object, no screen needed.
 #include <QApplication>
 #include <gtest/gtest.h>

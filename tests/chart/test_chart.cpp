@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chart control's rules: insertion, statistics, limits, range, step, labels, mapping,
 // layout and the fast line, with a fixed-size font standing in for the real one.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the chart widget paints, read back from its pixels.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A scratch folder per test, removed with everything in it (made readable first). CTest runs
 // tests in parallel processes, so each gets its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A temporary folder tree for the dialog tests, made the process's current directory while the
 // test runs (the lists start there) and removed afterwards.

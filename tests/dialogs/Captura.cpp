@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shows the folder dialog in the current directory, with the system's roots, and saves a
 // picture of the screen: `captura_seldir salida.png [desplegada]`, the last word opening the
 // drive list. For looking at the dialog, not a test.

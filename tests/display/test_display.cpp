@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The focus history display: creation, the display step, the averages, rescaling, the reset.
 #include <gtest/gtest.h>
 

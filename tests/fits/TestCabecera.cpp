@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Header cards: the value lookup and the card writer.
 #include "Auxiliar.h"
 #include "Errores.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The loader against an independent FITS reader: the same files, every pixel equal modulo
 // 65536 (what the frame stores for both signed and unsigned data).
 #include "Auxiliar.h"

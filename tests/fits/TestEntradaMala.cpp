@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Malformed files: each is refused with a message or raises, and never crashes (the sanitizer
 // build runs these too).
 #include "Auxiliar.h"

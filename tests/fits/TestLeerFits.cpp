@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading a frame: header records, the header tests, the offset, the matrix and Pixel.
 #include "Auxiliar.h"
 #include "Errores.h"

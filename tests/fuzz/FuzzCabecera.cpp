@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for the header layer alone, in memory: header records cut into cards,
 // LeerClave and EscribirClave on them, and the number texts the loader converts. Besides
 // crashes it checks what must hold for any input.

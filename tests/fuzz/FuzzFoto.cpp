@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for the whole per-frame path: the loader on arbitrary bytes, then the
 // measurements of whatever loaded up to 64 x 64, the window's and the field's (the fit's cost
 // grows with the frame, and larger frames add no new paths). Any error must be one of ours,

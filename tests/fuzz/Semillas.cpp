@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the fuzzers' seed corpora: for the whole path valid small frames, every refusal,
 // headers across records; for the header layer the same headers behind a keyword, a value and
 // a comment to write.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Synthetic frames for the measurement tests, written to a private folder and loaded into the
 // frame unit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Gaussian profile fit.
 #include "AjusteGauss.h"
 #include "Errores.h"

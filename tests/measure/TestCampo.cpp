@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole-frame measurement over the stars of a field.
 #include "Campo.h"
 #include "Fotos.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole measurement of a frame.
 #include "Errores.h"
 #include "Fotos.h"

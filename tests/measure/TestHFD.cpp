@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Half-flux diameter and the FWHM choice.
 #include "Errores.h"
 #include "Fotos.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Background, centroid and peak.
 #include "Errores.h"
 #include "Fotos.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // quorvel-medir end to end, on files written here.
 #include "Campo.h"
 #include "Fotos.h"

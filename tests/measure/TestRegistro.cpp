@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The figures of 1,200 random frames, regenerated from their seed, against a record of what the
 // measurement gave for them: the speed work must leave every figure to the last bit.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's exposures: the single star stays as it always was, the field holds what
 // the field measurement is tested against.
 #include "Simulacion.h"
