@@ -335,8 +335,8 @@ TEST_F(LeerFits, TuberiaCambiadaTrasLaPruebaNoBloquea) {
     // would never see them.
     int cargadas = 0, ausentes = 0, rechazadas = 0;
     const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(90);
-    for (int i = 0; i < 30000 || ((cargadas == 0 || ausentes == 0) &&
-                                 std::chrono::steady_clock::now() < limite);
+    for (int i = 0; i < 30000 ||
+                    ((cargadas == 0 || ausentes == 0) && std::chrono::steady_clock::now() < limite);
          ++i) {
         TPlaca placa;
         try {
