@@ -194,19 +194,18 @@ TEST_F(Ordenes, MedirDiceQueNoEsUnaFoto) {
     const std::string falta = carpeta_ / "falta.fits", bien = Estrella("e.fits", 2.0);
     for (const char* modo : {"", "--campo"}) {
         SCOPED_TRACE(modo);
-        std::vector<std::string> argumentos = {carpeta, tubo, "/dev/null", falta, bien};
+        std::vector<std::string> argumentos = {carpeta, tubo,        "/dev/null",
+                                               falta,   bien + "/x", bien};
         if (*modo) argumentos.insert(argumentos.begin(), modo);
         const Resultado r = Ejecutar(MEDIR, argumentos);
         EXPECT_EQ(r.estado, 1);
         EXPECT_EQ(Lineas(r.salida).size(), 2u); // the header and the one frame
-        EXPECT_EQ(r.errores, "quorvel-medir: " + carpeta +
-                                 ": es una carpeta, no una foto FITS\n"
-                                 "quorvel-medir: " +
-                                 tubo +
-                                 ": es una tubería (FIFO), no una foto FITS\n"
-                                 "quorvel-medir: /dev/null: es un dispositivo, no una foto FITS\n"
-                                 "quorvel-medir: " +
-                                 falta + ": No se encuentra el fichero " + falta + "\n");
+        const std::string p = "quorvel-medir: ";
+        EXPECT_EQ(r.errores, p + carpeta + ": es una carpeta, no una foto FITS\n" + p + tubo +
+                                 ": es una tubería (FIFO), no una foto FITS\n" + p +
+                                 "/dev/null: es un dispositivo, no una foto FITS\n" + p + falta +
+                                 ": No se encuentra el fichero " + falta + "\n" + p + bien +
+                                 "/x: No es una carpeta\n");
     }
 }
 
