@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "EscritorFits.h"
 
+#include "Errores.h"
+
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <stdexcept>
 
 std::string TarjetaFits(std::string_view clave, std::string_view valor,
@@ -69,8 +71,12 @@ std::string FitsDeCuentas(int64_t ancho, int64_t alto, const std::vector<uint16_
 }
 
 void GuardarFichero(const std::string& ruta, std::string_view bytes) {
-    std::ofstream f(ruta, std::ios::binary | std::ios::trunc);
-    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    f.close();
-    if (!f) throw std::runtime_error("No se puede escribir " + ruta);
+    // The C library's calls, for the system's reason when one fails.
+    std::FILE* f = std::fopen(ruta.c_str(), "wb");
+    const bool escrito = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    const int codigo = errno;
+    const bool cerrado = f && std::fclose(f) == 0;
+    if (!escrito || !cerrado)
+        throw std::runtime_error("No se puede escribir " + ruta + ": " +
+                                 DescripcionError(escrito ? errno : codigo));
 }

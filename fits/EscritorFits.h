@@ -22,5 +22,5 @@ std::string BloqueCabecera(const std::vector<std::string>& tarjetas, bool conEnd
 std::string BloqueDatos(const std::vector<int16_t>& crudos, bool rellenar = true);
 // A whole frame of counts 0..65535, first axis fastest, written with BZERO 32768.
 std::string FitsDeCuentas(int64_t ancho, int64_t alto, const std::vector<uint16_t>& cuentas);
-// Writes bytes to a file, replacing it; throws std::runtime_error on failure.
+// Writes bytes to a file, replacing it; throws std::runtime_error on failure, with the reason.
 void GuardarFichero(const std::string& ruta, std::string_view bytes);

@@ -2,15 +2,20 @@
 // Measures the star of FITS frames from the command line, with the same code the window uses,
 // or the stars of whole fields.
 #include "Campo.h"
+#include "Consola.h"
+#include "Errores.h"
 #include "Medida.h"
 #include "Numeros.h"
 #include "UTPlaca.h"
+#include "Version.h"
 
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -25,8 +30,8 @@ const char* const Ayuda =
     "columnas.\n"
     "\n"
     "Un fichero rechazado o que no se puede medir no da fila: su motivo sale por la salida de\n"
-    "errores. Estado de salida: 0 si todos se midieron, 1 si alguno falló, 2 si el uso es\n"
-    "incorrecto.\n"
+    "errores. Estado de salida: 0 si todos se midieron, 1 si alguno falló o la salida no se\n"
+    "pudo escribir, 2 si el uso es incorrecto.\n"
     "\n"
     "      --campo      fotos enteras: mide sus estrellas (SEP) sin las saturadas, mezcladas,\n"
     "                   alargadas, junto al borde ni píxeles calientes, y da las medianas de\n"
@@ -35,11 +40,13 @@ const char* const Ayuda =
     "      --csv        CSV (RFC 4180) con punto decimal; sin esta opción, columnas separadas\n"
     "                   por tabuladores con el separador decimal del usuario\n"
     "  -h, --help       esta ayuda\n"
+    "      --version    la versión y la licencia\n"
     "      --           lo que sigue son ficheros, aunque empiece por '-'\n";
 
+const char* const Programa = "quorvel-medir";
+
 [[noreturn]] void MalUso(const std::string& motivo) {
-    std::fprintf(stderr, "quorvel-medir: %s\n\n%s", motivo.c_str(), Ayuda);
-    std::exit(2);
+    ::MalUso(Programa, motivo);
 }
 
 // A CSV field, quoted when it holds a separator, a quote or a line break.
@@ -57,7 +64,7 @@ void Fila(const std::vector<std::string>& campos, bool csv) {
         linea += csv ? CampoCsv(campos[k]) : campos[k];
     }
     linea += csv ? "\r\n" : "\n";
-    std::fputs(linea.c_str(), stdout);
+    Escribir(Programa, linea);
 }
 
 // The user's decimal separator; the C library's number formatting stays in the "C" locale,
@@ -72,6 +79,18 @@ char DecimalDelUsuario() {
     return decimal;
 }
 
+// Why a name is no frame, when it names something other than a regular file: the loader
+// would only say that no file is there. Empty for a regular file and for a missing name.
+std::string NoEsFoto(const std::string& nombre) {
+    struct stat st {};
+    if (::stat(nombre.c_str(), &st) != 0) return errno == ENOENT ? "" : DescripcionError(errno);
+    if (S_ISDIR(st.st_mode)) return "es una carpeta, no una foto FITS";
+    if (S_ISFIFO(st.st_mode)) return "es una tubería (FIFO), no una foto FITS";
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return "es un dispositivo, no una foto FITS";
+    if (!S_ISREG(st.st_mode)) return "no es un fichero regular, no una foto FITS";
+    return "";
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -82,8 +101,11 @@ int main(int argc, char** argv) {
         if (opciones && a == "--") {
             opciones = false;
         } else if (opciones && (a == "-h" || a == "--help")) {
-            std::fputs(Ayuda, stdout);
-            return 0;
+            Escribir(Programa, Ayuda);
+            return Terminar(Programa, 0);
+        } else if (opciones && a == "--version") {
+            Escribir(Programa, TextoVersion(Programa));
+            return Terminar(Programa, 0);
         } else if (opciones && a == "--csv") {
             csv = true;
         } else if (opciones && a == "--campo") {
@@ -118,17 +140,19 @@ int main(int argc, char** argv) {
     TListaAcumulada ListaAcumulada;
     int estado = 0;
     for (const std::string& fichero : ficheros) {
-        std::fflush(stdout); // rows and reasons in the order of the files
+        Vaciar(Programa); // rows and reasons in the order of the files
         try {
             TPlaca Placa;
-            if (!Placa.LeerFits(fichero)) {
-                std::fprintf(stderr, "quorvel-medir: %s: %s\n", fichero.c_str(), Mensaje.c_str());
+            const std::string motivo = NoEsFoto(fichero);
+            if (!motivo.empty() || !Placa.LeerFits(fichero)) {
+                std::fprintf(stderr, "quorvel-medir: %s: %s\n", fichero.c_str(),
+                             (motivo.empty() ? Mensaje : motivo).c_str());
                 estado = 1;
                 continue;
             }
             if (!campo) {
                 const TFigurasFoco f = MedirEstrella(Placa, ListaOrdenada, ListaAcumulada);
-                Fila({fichero, FormatearEntero(f.Maximo), numero(f.FWHM, "0.0####"),
+                Fila({fichero, FormatearEntero(f.Maximo), numero(f.FWHM, "0.000"),
                       numero(f.HFD, "0.000"), numero(f.CentroideX, "0.000"),
                       numero(f.CentroideY, "0.000"), numero(f.NivelFondo, "0.00"),
                       std::string(1, f.Calidad)},
@@ -143,12 +167,12 @@ int main(int argc, char** argv) {
             } else if (estrellas) {
                 for (const TEstrellaCampo& e : m.Estrellas)
                     Fila({fichero, numero(e.X, "0.000"), numero(e.Y, "0.000"),
-                          numero(e.FWHM, "0.0####"), numero(e.HFD, "0.000"),
+                          numero(e.FWHM, "0.000"), numero(e.HFD, "0.000"),
                           FormatearEntero(e.Maximo), std::string(1, e.Calidad)},
                          csv);
             } else {
                 Fila({fichero, FormatearEntero(static_cast<int64_t>(m.Estrellas.size())),
-                      numero(m.FWHM, "0.0####"), numero(m.HFD, "0.000"), FormatearEntero(m.Maximo),
+                      numero(m.FWHM, "0.000"), numero(m.HFD, "0.000"), FormatearEntero(m.Maximo),
                       numero(m.Fondo, "0.00")},
                      csv);
             }
@@ -157,5 +181,5 @@ int main(int argc, char** argv) {
             estado = 1;
         }
     }
-    return estado;
+    return Terminar(Programa, estado);
 }

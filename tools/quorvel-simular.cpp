@@ -2,8 +2,12 @@
 // A camera for demonstrations and end-to-end tests: writes a focus run of synthetic 16-bit
 // frames into a folder, one star or a field of stars whose width follows a V-curve through
 // best focus.
+#include "Consola.h"
+#include "Errores.h"
 #include "EscritorFits.h"
+#include "Numeros.h"
 #include "Simulacion.h"
+#include "Version.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,7 +15,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <thread>
@@ -23,35 +27,42 @@ const char* const Ayuda =
     "Uso: quorvel-simular [opciones] CARPETA\n"
     "Escribe en CARPETA una serie de enfoque de fotos FITS de 16 bits con una estrella cuya\n"
     "anchura recorre una curva en V a través del mejor foco, como una cámara real: cada foto se\n"
-    "escribe con un nombre temporal oculto y se renombra a foco_NNNN.fits al terminar.\n"
+    "escribe con un nombre temporal oculto y se renombra a foco_NNNN.fits al terminar. Crea la\n"
+    "carpeta si no existe.\n"
     "\n"
     "  -n, --fotos N       número de fotos (40)\n"
     "      --ancho W       anchura en píxeles (1280)\n"
     "      --alto H        altura en píxeles (960)\n"
-    "  -t, --intervalo T   segundos entre fotos (1.0)\n"
+    "  -t, --intervalo T   segundos entre fotos (1,0)\n"
     "      --semilla S     semilla del ruido, para series repetibles (según el reloj)\n"
-    "      --sigma-min S   sigma en el mejor foco, en píxeles (2.0)\n"
-    "      --sigma-max S   sigma en los extremos de la serie (4.5)\n"
+    "      --sigma-min S   sigma en el mejor foco, en píxeles (2,0)\n"
+    "      --sigma-max S   sigma en los extremos de la serie (4,5)\n"
     "      --campo N       un campo de N estrellas en posiciones al azar por toda la foto, de\n"
     "                      flujos que cubren dos décadas (algunas saturadas en el mejor foco),\n"
     "                      con unos pocos píxeles calientes, en vez de una sola estrella\n"
     "      --subcuadro L   con --campo: cada foto es un subcuadro de L × L píxeles de ese campo\n"
     "                      (los mismos píxeles) centrado en una estrella aislada y sin saturar\n"
-    "  -h, --help          esta ayuda\n";
+    "  -h, --help          esta ayuda\n"
+    "      --version       la versión y la licencia\n"
+    "Los números decimales admiten coma o punto.\n";
+
+const char* const Programa = "quorvel-simular";
 
 [[noreturn]] void MalUso(const std::string& motivo) {
-    std::fprintf(stderr, "quorvel-simular: %s\n\n%s", motivo.c_str(), Ayuda);
-    std::exit(2);
+    ::MalUso(Programa, motivo);
 }
 
 // A number from minimo to maximo, so that every option converts to its type and the frame
-// times stay within the clock's range.
+// times stay within the clock's range. A decimal comma or a point, whatever the locale: the
+// user writes a number as the manual shows it.
 double Numero(const char* texto, const char* opcion, double minimo, double maximo) {
-    char* fin = nullptr;
-    const double v = std::strtod(texto, &fin);
-    if (fin == texto || *fin != '\0' || !(v >= minimo) || !(v <= maximo))
-        MalUso(std::string("valor no válido para ") + opcion + ": " + texto);
-    return v;
+    const std::string_view t = texto;
+    try {
+        const double v = LeerNumero(t, t.find(',') != std::string_view::npos ? ',' : '.');
+        if (v >= minimo && v <= maximo) return v;
+    } catch (const ErrorConversion&) {
+    }
+    MalUso(std::string("valor no válido para ") + opcion + ": " + texto);
 }
 
 struct Opciones {
@@ -75,8 +86,11 @@ Opciones LeerOpciones(int argc, char** argv) {
             return argv[++i];
         };
         if (a == "-h" || a == "--help") {
-            std::fputs(Ayuda, stdout);
-            std::exit(0);
+            Escribir(Programa, Ayuda);
+            std::exit(Terminar(Programa, 0));
+        } else if (a == "--version") {
+            Escribir(Programa, TextoVersion(Programa));
+            std::exit(Terminar(Programa, 0));
         } else if (a == "-n" || a == "--fotos") {
             o.fotos = static_cast<int>(Numero(valor(), "--fotos", 1, 1000000));
         } else if (a == "--ancho") {
@@ -113,6 +127,11 @@ Opciones LeerOpciones(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     const Opciones o = LeerOpciones(argc, argv);
+    if (std::error_code ec; !std::filesystem::create_directories(o.carpeta, ec) && ec) {
+        std::fprintf(stderr, "quorvel-simular: no se puede crear la carpeta %s: %s\n",
+                     o.carpeta.c_str(), DescripcionError(ec.value()).c_str());
+        return 1;
+    }
     std::mt19937_64 azar(o.semilla);
     TEscena escena;
     TSubcuadro sub;
@@ -168,12 +187,12 @@ int main(int argc, char** argv) {
         }
         if (std::rename(temporal.c_str(), final.c_str()) != 0) {
             std::fprintf(stderr, "quorvel-simular: no se puede renombrar %s: %s\n",
-                         temporal.c_str(), std::strerror(errno));
+                         temporal.c_str(), DescripcionError(errno).c_str());
             std::remove(temporal.c_str());
             return 1;
         }
         std::printf("%s  sigma %.2f\n", final.c_str(), sigma);
-        std::fflush(stdout);
+        Vaciar(Programa);
     }
-    return 0;
+    return Terminar(Programa, 0);
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <limits>
@@ -328,9 +329,15 @@ TEST_F(LeerFits, TuberiaCambiadaTrasLaPruebaNoBloquea) {
             ::rename(temporal.c_str(), ruta.c_str());
         }
     });
-    ::alarm(60); // a load blocked on the FIFO ends the test program instead of hanging it
+    ::alarm(120); // a load blocked on the FIFO ends the test program instead of hanging it
+    // Until both a load and a refusal by the existence test have been seen: with the cores
+    // busy the swapper may run only now and then. The bound is there only to end a loop that
+    // would never see them.
     int cargadas = 0, ausentes = 0, rechazadas = 0;
-    for (int i = 0; i < 30000; ++i) {
+    const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+    for (int i = 0; i < 30000 ||
+                    ((cargadas == 0 || ausentes == 0) && std::chrono::steady_clock::now() < limite);
+         ++i) {
         TPlaca placa;
         try {
             if (placa.LeerFits(ruta)) {

@@ -60,7 +60,7 @@ TEST_F(Medir, RowsPerFile) {
     EXPECT_EQ(lineas[0], "Archivo\tMaximo\tFWHM\tHFD\tCentroideX\tCentroideY\tFondo\tCalidad");
     const TFigurasFoco f = Figuras(b);
     EXPECT_EQ(lineas[2], b + "\t" + std::to_string(f.Maximo) + "\t" +
-                             FormatearNumero(f.FWHM, "0.0####") + "\t" +
+                             FormatearNumero(f.FWHM, "0.000") + "\t" +
                              FormatearNumero(f.HFD, "0.000") + "\t" +
                              FormatearNumero(f.CentroideX, "0.000") + "\t" +
                              FormatearNumero(f.CentroideY, "0.000") + "\t" +
@@ -79,7 +79,7 @@ TEST_F(Medir, CsvQuotesNamesAndEndsLinesWithCrLf) {
     quoted.replace(quoted.rfind('"'), 1, "\"\"");
     EXPECT_EQ(r.salida,
               "Archivo,Maximo,FWHM,HFD,CentroideX,CentroideY,Fondo,Calidad\r\n\"" + quoted + "\"," +
-                  std::to_string(f.Maximo) + "," + FormatearNumero(f.FWHM, "0.0####") + "," +
+                  std::to_string(f.Maximo) + "," + FormatearNumero(f.FWHM, "0.000") + "," +
                   FormatearNumero(f.HFD, "0.000") + "," + FormatearNumero(f.CentroideX, "0.000") +
                   "," + FormatearNumero(f.CentroideY, "0.000") + "," +
                   FormatearNumero(f.NivelFondo, "0.00") + "," + f.Calidad + "\r\n");
@@ -148,7 +148,7 @@ TEST_F(Medir, FieldModeRowsPerFileOrPerStar) {
     Resultado r = Ejecutar("--campo '" + campo + "' '" + cielo + "' '" + falta + "'");
     EXPECT_EQ(r.estado, 1);
     EXPECT_EQ(r.salida, "Archivo\tEstrellas\tFWHM\tHFD\tMaximo\tFondo\n" + campo + "\t3\t" +
-                            FormatearNumero(m.FWHM, "0.0####") + "\t" +
+                            FormatearNumero(m.FWHM, "0.000") + "\t" +
                             FormatearNumero(m.HFD, "0.000") + "\t" + std::to_string(m.Maximo) +
                             "\t" + FormatearNumero(m.Fondo, "0.00") + "\n");
     EXPECT_EQ(r.errores, "quorvel-medir: " + cielo + ": ninguna estrella medible\nquorvel-medir: " +
@@ -160,7 +160,7 @@ TEST_F(Medir, FieldModeRowsPerFileOrPerStar) {
     std::string esperada = "Archivo,X,Y,FWHM,HFD,Maximo,Calidad\r\n";
     for (const TEstrellaCampo& e : m.Estrellas)
         esperada += campo + "," + FormatearNumero(e.X, "0.000") + "," +
-                    FormatearNumero(e.Y, "0.000") + "," + FormatearNumero(e.FWHM, "0.0####") + "," +
+                    FormatearNumero(e.Y, "0.000") + "," + FormatearNumero(e.FWHM, "0.000") + "," +
                     FormatearNumero(e.HFD, "0.000") + "," + std::to_string(e.Maximo) + "," +
                     e.Calidad + "\r\n";
     EXPECT_EQ(r.salida, esperada);

@@ -1,0 +1,295 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// quorvel-medir and quorvel-simular run as programs: what a user sees on the terminal and in
+// the exit status.
+#include "CarpetaTemporal.h"
+#include "EscritorFits.h"
+#include "Simulacion.h"
+#include "Version.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct Resultado {
+    int estado;
+    std::string salida, errores;
+};
+
+std::string Leer(const std::string& ruta) {
+    std::ifstream f(ruta, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> Lineas(const std::string& texto) {
+    std::vector<std::string> r;
+    std::istringstream s(texto);
+    for (std::string l; std::getline(s, l);) r.push_back(l.substr(0, l.find('\r')));
+    return r;
+}
+
+// A column of rows separated by tabs or commas (no quoted names here).
+std::vector<std::string> Columna(const std::string& salida, size_t k, char separador) {
+    std::vector<std::string> r;
+    const auto lineas = Lineas(salida);
+    for (size_t i = 1; i < lineas.size(); ++i) {
+        std::istringstream s(lineas[i]);
+        std::string campo;
+        for (size_t j = 0; j <= k; ++j) std::getline(s, campo, separador);
+        r.push_back(campo);
+    }
+    return r;
+}
+
+// A locale with a decimal comma, for the child programs: the system's when installed, else one
+// built into a scratch folder from the system's locale sources (LOCPATH then names it). Empty
+// when neither can be had.
+std::vector<std::string> EntornoEspanol(const CarpetaTemporal& carpeta) {
+    const std::vector<std::string> entorno = {"LC_ALL=es_ES.UTF-8"};
+    if (std::setlocale(LC_NUMERIC, "es_ES.UTF-8")) {
+        std::setlocale(LC_NUMERIC, "C");
+        return entorno;
+    }
+    const std::string dir = carpeta / "locale";
+    const std::string orden = "mkdir -p '" + dir + "' && localedef -i es_ES -f UTF-8 '" + dir +
+                              "/es_ES.UTF-8' 2>/dev/null";
+    if (std::system(orden.c_str()) != 0) return {};
+    return {"LC_ALL=es_ES.UTF-8", "LOCPATH=" + dir};
+}
+
+class Ordenes : public ::testing::Test {
+protected:
+    // Runs a program with its standard output to a file of the folder, or to `destino` when
+    // given; the environment adds `entorno` to the test's, in the "C" locale by default.
+    Resultado Ejecutar(const char* programa, const std::vector<std::string>& argumentos,
+                       const std::string& destino = "",
+                       const std::vector<std::string>& entorno = {"LC_ALL=C"}) {
+        const std::string out = destino.empty() ? carpeta_ / "out" : destino;
+        const std::string err = carpeta_ / "err";
+        const pid_t hijo = ::fork();
+        if (hijo == 0) {
+            const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (o < 0 || e < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0 ||
+                ::chdir(carpeta_.ruta.c_str()) != 0) // a relative name stays in the scratch folder
+                ::_exit(127);
+            for (const std::string& v : entorno) ::putenv(const_cast<char*>(v.c_str()));
+            std::vector<char*> argv{const_cast<char*>(programa)};
+            for (const std::string& a : argumentos) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execv(programa, argv.data());
+            ::_exit(127);
+        }
+        int r = 0;
+        ::waitpid(hijo, &r, 0);
+        return {WIFEXITED(r) ? WEXITSTATUS(r) : -1, destino.empty() ? Leer(out) : "", Leer(err)};
+    }
+    // A star at sigma s near the middle of a small frame.
+    std::string Estrella(const std::string& nombre, double sigma) {
+        std::mt19937_64 azar(static_cast<uint64_t>(sigma * 100));
+        const std::string ruta = carpeta_ / nombre;
+        GuardarFichero(
+            ruta, FitsDeCuentas(120, 100, ExponerEstrella(120, 100, 2.0, sigma, 60.3, 49.6, azar)));
+        return ruta;
+    }
+    std::string Campo(const std::string& nombre) {
+        std::mt19937_64 azar(11);
+        const TEscena escena = CrearEscena(400, 300, 25, 1.3, azar);
+        const std::string ruta = carpeta_ / nombre;
+        GuardarFichero(ruta, FitsDeCuentas(400, 300, ExponerCampo(escena, 1.8, azar)));
+        return ruta;
+    }
+    CarpetaTemporal carpeta_;
+};
+
+TEST_F(Ordenes, VersionDeCadaPrograma) {
+    for (const auto& [programa, nombre] :
+         {std::pair{MEDIR, "quorvel-medir"}, std::pair{SIMULAR, "quorvel-simular"}}) {
+        const Resultado r = Ejecutar(programa, {"--version"});
+        EXPECT_EQ(r.estado, 0) << nombre;
+        EXPECT_EQ(r.salida, TextoVersion(nombre));
+        EXPECT_EQ(r.errores, "");
+    }
+}
+
+TEST_F(Ordenes, ErrorDeUsoEnUnaLineaConLaAyudaNombrada) {
+    const struct {
+        const char* programa;
+        const char* nombre;
+        std::vector<std::string> argumentos;
+        const char* motivo;
+    } casos[] = {
+        {MEDIR, "quorvel-medir", {"--x"}, "opción desconocida: --x"},
+        {MEDIR, "quorvel-medir", {}, "falta al menos un fichero"},
+        {MEDIR, "quorvel-medir", {"--estrellas", "a.fits"}, "--estrellas necesita --campo"},
+        {SIMULAR, "quorvel-simular", {"--x", "c"}, "opción desconocida: --x"},
+        {SIMULAR, "quorvel-simular", {"c", "--fotos"}, "falta el valor de --fotos"},
+        {SIMULAR,
+         "quorvel-simular",
+         {"-t", "1,5.2", "c"},
+         "valor no válido para --intervalo: 1,5.2"},
+        {SIMULAR,
+         "quorvel-simular",
+         {"-t", "1,5,2", "c"},
+         "valor no válido para --intervalo: 1,5,2"},
+        {SIMULAR, "quorvel-simular", {}, "falta la carpeta"},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.motivo);
+        const Resultado r = Ejecutar(c.programa, c.argumentos);
+        EXPECT_EQ(r.estado, 2);
+        EXPECT_EQ(r.salida, "");
+        EXPECT_EQ(r.errores, std::string(c.nombre) + ": " + c.motivo + "\nPruebe '" + c.nombre +
+                                 " --help'.\n");
+    }
+}
+
+TEST_F(Ordenes, SalidaLlenaEsUnFallo) {
+    if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full here";
+    const std::string estrella = Estrella("e.fits", 2.0), campo = Campo("c.fits");
+    const std::string serie = carpeta_ / "serie";
+    const struct {
+        const char* programa;
+        const char* nombre;
+        std::vector<std::string> argumentos;
+    } casos[] = {
+        {MEDIR, "quorvel-medir", {"--version"}},
+        {MEDIR, "quorvel-medir", {"--help"}},
+        {MEDIR, "quorvel-medir", {estrella}},
+        {MEDIR, "quorvel-medir", {"--csv", "--campo", "--estrellas", campo}},
+        {SIMULAR, "quorvel-simular", {"--version"}},
+        {SIMULAR, "quorvel-simular", {"--help"}},
+        {SIMULAR,
+         "quorvel-simular",
+         {"-n", "2", "-t", "0", "--ancho", "64", "--alto", "64", serie}},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.argumentos.back());
+        const Resultado r = Ejecutar(c.programa, c.argumentos, "/dev/full");
+        EXPECT_EQ(r.estado, 1);
+        EXPECT_EQ(r.errores, std::string(c.nombre) +
+                                 ": no se puede escribir en la salida estándar: No queda espacio "
+                                 "en el dispositivo\n");
+    }
+}
+
+TEST_F(Ordenes, MedirDiceQueNoEsUnaFoto) {
+    const std::string carpeta = carpeta_ / "x.fits", tubo = carpeta_ / "tubo.fits";
+    std::filesystem::create_directory(carpeta);
+    ASSERT_EQ(::mkfifo(tubo.c_str(), 0600), 0);
+    const std::string falta = carpeta_ / "falta.fits", bien = Estrella("e.fits", 2.0);
+    for (const char* modo : {"", "--campo"}) {
+        SCOPED_TRACE(modo);
+        std::vector<std::string> argumentos = {carpeta, tubo,        "/dev/null",
+                                               falta,   bien + "/x", bien};
+        if (*modo) argumentos.insert(argumentos.begin(), modo);
+        const Resultado r = Ejecutar(MEDIR, argumentos);
+        EXPECT_EQ(r.estado, 1);
+        EXPECT_EQ(Lineas(r.salida).size(), 2u); // the header and the one frame
+        const std::string p = "quorvel-medir: ";
+        EXPECT_EQ(r.errores, p + carpeta + ": es una carpeta, no una foto FITS\n" + p + tubo +
+                                 ": es una tubería (FIFO), no una foto FITS\n" + p +
+                                 "/dev/null: es un dispositivo, no una foto FITS\n" + p + falta +
+                                 ": No se encuentra el fichero " + falta + "\n" + p + bien +
+                                 "/x: No es una carpeta\n");
+    }
+}
+
+TEST_F(Ordenes, MedirDaLaFwhmConTresDecimales) {
+    std::vector<std::string> fotos;
+    for (const double sigma : {1.1, 1.7, 2.0, 2.6, 3.3, 4.1})
+        fotos.push_back(Estrella("s" + std::to_string(fotos.size()) + ".fits", sigma));
+    const std::string campo = Campo("c.fits");
+    const std::vector<std::string> espanol = EntornoEspanol(carpeta_);
+    const struct {
+        std::vector<std::string> opciones;
+        size_t columna;
+        bool espanol; // tab-separated output then takes the user's decimal comma, CSV a point
+    } casos[] = {
+        {{}, 2, false},
+        {{"--csv"}, 2, false},
+        {{"--campo"}, 2, false},
+        {{"--campo", "--estrellas", "--csv"}, 3, false},
+        {{}, 2, true},
+        {{"--csv"}, 2, true},
+        {{"--campo", "--estrellas"}, 3, true},
+    };
+    for (const auto& c : casos) {
+        if (c.espanol && espanol.empty()) continue;
+        const bool enCampo = !c.opciones.empty() && c.opciones[0] == "--campo";
+        const bool csv = c.opciones.size() && c.opciones.back() == "--csv";
+        std::vector<std::string> argumentos = c.opciones;
+        if (enCampo)
+            argumentos.push_back(campo);
+        else
+            argumentos.insert(argumentos.end(), fotos.begin(), fotos.end());
+        SCOPED_TRACE(argumentos[0] + (c.espanol ? " es_ES" : " C"));
+        const Resultado r = Ejecutar(MEDIR, argumentos, "",
+                                     c.espanol ? espanol : std::vector<std::string>{"LC_ALL=C"});
+        EXPECT_EQ(r.estado, 0) << r.errores;
+        const auto fwhm = Columna(r.salida, c.columna, csv ? ',' : '\t');
+        EXPECT_GE(fwhm.size(), enCampo ? 1u : fotos.size());
+        const std::regex tres(c.espanol && !csv ? "[0-9]+,[0-9]{3}" : "[0-9]+\\.[0-9]{3}");
+        for (const std::string& v : fwhm) EXPECT_TRUE(std::regex_match(v, tres)) << v;
+    }
+    if (espanol.empty()) GTEST_SKIP() << "no Spanish locale to be had";
+}
+
+TEST_F(Ordenes, SimularCreaLaCarpetaQueFalta) {
+    const std::string serie = carpeta_ / "noche/serie";
+    const Resultado r = Ejecutar(
+        SIMULAR, {"-n", "2", "-t", "0", "--ancho", "64", "--alto", "64", "--semilla", "1", serie});
+    EXPECT_EQ(r.estado, 0) << r.errores;
+    EXPECT_TRUE(std::filesystem::is_regular_file(serie + "/foco_0001.fits"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(serie + "/foco_0002.fits"));
+
+    // A regular file in the way of the folder, and a folder in the way of a frame.
+    const std::string fichero = carpeta_ / "fichero";
+    GuardarFichero(fichero, "x");
+    Resultado f = Ejecutar(SIMULAR, {"-n", "1", "--ancho", "64", "--alto", "64", fichero + "/d"});
+    EXPECT_EQ(f.estado, 1);
+    EXPECT_EQ(f.errores, "quorvel-simular: no se puede crear la carpeta " + fichero +
+                             "/d: No es una carpeta\n");
+    std::filesystem::create_directory(serie + "/.foco_0001.fits.part");
+    f = Ejecutar(SIMULAR, {"-n", "1", "--ancho", "64", "--alto", "64", serie});
+    EXPECT_EQ(f.estado, 1);
+    EXPECT_EQ(f.errores, "quorvel-simular: No se puede escribir " + serie +
+                             "/.foco_0001.fits.part: Es una carpeta\n");
+}
+
+TEST_F(Ordenes, SimularAceptaComaOPuntoDecimal) {
+    std::vector<std::vector<std::string>> entornos = {{"LC_ALL=C"}};
+    if (const auto espanol = EntornoEspanol(carpeta_); !espanol.empty())
+        entornos.push_back(espanol);
+    for (const auto& entorno : entornos) {
+        for (const char* decimal : {",", "."}) {
+            SCOPED_TRACE(entorno[0] + " " + decimal);
+            const std::string d = decimal;
+            const Resultado r = Ejecutar(SIMULAR,
+                                         {"-n", "3", "-t", "0" + d + "01", "--sigma-min",
+                                          "1" + d + "5", "--sigma-max", "2" + d + "75", "--ancho",
+                                          "64", "--alto", "64", carpeta_ / "serie"},
+                                         "", entorno);
+            EXPECT_EQ(r.estado, 0) << r.errores;
+            EXPECT_NE(r.salida.find("foco_0001.fits  sigma 2.75\n"), std::string::npos) << r.salida;
+            EXPECT_NE(r.salida.find("foco_0002.fits  sigma 1.50\n"), std::string::npos) << r.salida;
+        }
+    }
+    if (entornos.size() == 1) GTEST_SKIP() << "no Spanish locale to be had";
+}
+
+} // namespace
