@@ -154,8 +154,8 @@ TAjusteCurva AjustarCurva(const std::vector<double>& x, const std::vector<double
             std::vector<double> desvio;
             for (double v : e) desvio.push_back(std::fabs(v - centro));
             const double sigma = std::max(1.4826 * Mediana(desvio), SigmaMinima);
-            const size_t peor = static_cast<size_t>(
-                std::max_element(desvio.begin(), desvio.end()) - desvio.begin());
+            const size_t peor = static_cast<size_t>(std::max_element(desvio.begin(), desvio.end()) -
+                                                    desvio.begin());
             if (desvio[peor] > 3 * sigma) {
                 indices.erase(indices.begin() + static_cast<std::ptrdiff_t>(peor));
                 d = datos();

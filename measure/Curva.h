@@ -9,11 +9,11 @@
 double Hiperbola(double x, double A, double B, double P);
 
 struct TAjusteCurva {
-    bool Ajustado = false;    // false when there were too few points or the fit failed
+    bool Ajustado = false;      // false when there were too few points or the fit failed
     double A = 0, B = 0, P = 0; // smallest width, half-width of the cone's waist, best position
-    double R2 = 0;            // weighted coefficient of determination over the points used
+    double R2 = 0;              // weighted coefficient of determination over the points used
     int Puntos = 0, Izquierda = 0, Derecha = 0; // used; used below P; used above P
-    std::vector<bool> Usados; // one per point given: false for the rejected ones
+    std::vector<bool> Usados;                   // one per point given: false for the rejected ones
     // "bien", or why the best position is not to be trusted.
     std::string Estado;
     bool Bien() const { return Estado == "bien"; }

@@ -69,8 +69,8 @@ TEscena CrearEscena(int ancho, int alto, int estrellas, double sigmaMin, std::mt
     return e;
 }
 
-std::vector<uint16_t> ExponerCampo(const TEscena& escena, double sigmaCampo,
-                                   std::mt19937_64& azar, double inclinacion) {
+std::vector<uint16_t> ExponerCampo(const TEscena& escena, double sigmaCampo, std::mt19937_64& azar,
+                                   double inclinacion) {
     const int w = escena.ancho, h = escena.alto;
     struct Huella {
         int x0, y0;

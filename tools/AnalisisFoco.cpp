@@ -107,8 +107,8 @@ int AnalizarCurva(const std::vector<std::string>& ficheros, bool campo, const TS
             return a.Ajustado ? s.numero(v, formato) : std::string();
         };
         s.fila({f.Nombre, valor(a.P, "0.00"), valor(a.A, "0.000"), valor(a.R2, "0.000"),
-                FormatearEntero(a.Puntos), FormatearEntero(a.Izquierda),
-                FormatearEntero(a.Derecha), a.Estado});
+                FormatearEntero(a.Puntos), FormatearEntero(a.Izquierda), FormatearEntero(a.Derecha),
+                a.Estado});
     }
     if (!figuras[0].Ajuste.Bien()) estado = 1;
     if (!s.grafico.empty() &&

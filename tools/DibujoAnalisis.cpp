@@ -63,7 +63,8 @@ std::string Numero(double v, const char* formato) {
 bool EsSvg(const std::string& fichero) {
     if (fichero.size() < 4) return false;
     std::string ext = fichero.substr(fichero.size() - 4);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
     return ext == ".svg";
 }
 
@@ -170,7 +171,8 @@ void PintarFigura(QPainter& p, const TFiguraCurva& f, bool conPosicion) {
         const QString texto = Texto(Numero(a.P, "0.00"));
         const int ancho = p.fontMetrics().horizontalAdvance(texto) + 6;
         // Beside the line, on the side with room.
-        const double x = fondo.x() + 4 + ancho < d.Area.Right ? fondo.x() + 4 : fondo.x() - 4 - ancho;
+        const double x =
+            fondo.x() + 4 + ancho < d.Area.Right ? fondo.x() + 4 : fondo.x() - 4 - ancho;
         p.setPen(Qt::black);
         p.setBrush(Qt::white);
         const QRectF caja(x, d.Area.Top + 3, ancho, p.fontMetrics().height() + 2);
@@ -202,7 +204,8 @@ void PintarFigura(QPainter& p, const TFiguraCurva& f, bool conPosicion) {
 void DibujarCurva(const std::string& fichero, const std::vector<TFiguraCurva>& figuras,
                   bool conPosicion) {
     const auto qt = AbrirQt();
-    const int ancho = AnchoGrafico + AnchoEtiquetas, alto = AltoGrafico * static_cast<int>(figuras.size());
+    const int ancho = AnchoGrafico + AnchoEtiquetas,
+              alto = AltoGrafico * static_cast<int>(figuras.size());
     Guardar(fichero, ancho, alto, [&](QPainter& p) {
         p.fillRect(QRect(0, 0, ancho, alto), QApplication::palette().color(QPalette::Window));
         for (const TFiguraCurva& f : figuras) {
@@ -220,7 +223,8 @@ void DibujarInclinacion(const std::string& fichero, const std::string& titulo,
     const double escala = std::min(600.0 / anchoFoto, 440.0 / altoFoto);
     const double w = anchoFoto * escala, h = altoFoto * escala;
     const int izquierda = 40, arriba = 70;
-    const int ancho = static_cast<int>(w) + izquierda + 30, alto = static_cast<int>(h) + arriba + 40;
+    const int ancho = static_cast<int>(w) + izquierda + 30,
+              alto = static_cast<int>(h) + arriba + 40;
     const auto aPixel = [&](double x, double y) {
         return QPointF(izquierda + (x + 0.5) * escala, arriba + h - (y + 0.5) * escala);
     };
@@ -235,8 +239,8 @@ void DibujarInclinacion(const std::string& fichero, const std::string& titulo,
         p.setPen(Qt::black);
         p.drawText(QRect(izquierda, 6, ancho - izquierda, 22), Qt::AlignLeft | Qt::AlignVCenter,
                    Texto(titulo));
-        std::string resumen = "HFD " + Numero(t.HFD, "0.00") + " px, " +
-                              std::to_string(t.Estrellas) + " estrellas";
+        std::string resumen =
+            "HFD " + Numero(t.HFD, "0.00") + " px, " + std::to_string(t.Estrellas) + " estrellas";
         if (t.Inclinacion)
             resumen += "   inclinación " + Numero(*t.Inclinacion, "0.00") + " px (" +
                        Numero(*t.InclinacionPct, "0.0") + " %): " + t.Veredicto;
@@ -245,28 +249,41 @@ void DibujarInclinacion(const std::string& fichero, const std::string& titulo,
         p.drawText(QRect(izquierda, 34, ancho - izquierda, 22), Qt::AlignLeft | Qt::AlignVCenter,
                    Texto(resumen));
 
-        // The ninths: green the sharpest, red the softest.
+        // The ninths: green the sharpest, red the softest; the stars over them, their texts
+        // over both.
+        const auto celda = [&](int i, int j) {
+            return QRectF(izquierda + w * i / 3, arriba + h * (2 - j) / 3, w / 3, h / 3);
+        };
         for (int i = 0; i < 3; ++i)
             for (int j = 0; j < 3; ++j) {
-                const QRectF celda(izquierda + w * i / 3, arriba + h * (2 - j) / 3, w / 3, h / 3);
                 const auto& n = t.Noveno[i][j];
                 QColor color(230, 230, 230);
                 if (n) {
                     const double u = peor > mejor ? (*n - mejor) / (peor - mejor) : 0;
                     color = QColor::fromHsvF(static_cast<float>((1 - u) / 3), 0.45f, 1.0f);
                 }
-                p.fillRect(celda, color);
+                p.fillRect(celda(i, j), color);
                 p.setPen(QPen(Gris, 1));
-                p.drawRect(celda);
-                p.setFont(Letra(21));
-                p.setPen(Qt::black);
-                p.drawText(celda, Qt::AlignCenter, n ? Texto(Numero(*n, "0.00")) : "-");
+                p.drawRect(celda(i, j));
             }
-        // The stars, a circle each, the median star 4 pixels across.
+        // A circle per star, of radius 4 pixels for the median HFD.
         const double k = t.HFD > 0 ? 4 / t.HFD : 1;
         p.setPen(QPen(QColor(40, 40, 40, 170), 1));
         p.setBrush(Qt::NoBrush);
-        for (const TEstrellaCampo& e : estrellas) p.drawEllipse(aPixel(e.X, e.Y), k * e.HFD, k * e.HFD);
+        for (const TEstrellaCampo& e : estrellas)
+            p.drawEllipse(aPixel(e.X, e.Y), k * e.HFD, k * e.HFD);
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) {
+                const auto& n = t.Noveno[i][j];
+                p.setFont(Letra(21));
+                p.setPen(Qt::black);
+                p.drawText(celda(i, j), Qt::AlignCenter, n ? Texto(Numero(*n, "0.00")) : "-");
+                // The ninth's name, as its column is named: HFD_11 ... HFD_33.
+                p.setFont(LetraGrafico());
+                p.setPen(Gris);
+                p.drawText(celda(i, j).adjusted(5, 3, -5, -3), Qt::AlignLeft | Qt::AlignTop,
+                           QString("HFD_%1%2").arg(i + 1).arg(j + 1));
+            }
         p.setPen(QPen(Qt::black, 2));
         p.drawRect(QRectF(izquierda, arriba, w, h));
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 struct TFiguraCurva {
-    std::string Nombre; // "HFD", "FWHM"
+    std::string Nombre;       // "HFD", "FWHM"
     std::vector<double> X, Y; // Y not a number for a point left out of the figure
     TAjusteCurva Ajuste;
 };

@@ -131,7 +131,8 @@ int main(int argc, char** argv) {
     if (ficheros.empty()) MalUso("falta al menos un fichero");
     if (estrellas && !campo) MalUso("--estrellas necesita --campo");
     if (curva && inclinacion) MalUso("--curva y --inclinacion no van juntas");
-    if (estrellas && (curva || inclinacion)) MalUso("--estrellas no va con --curva ni --inclinacion");
+    if (estrellas && (curva || inclinacion))
+        MalUso("--estrellas no va con --curva ni --inclinacion");
     if (!grafico.empty() && !curva && !inclinacion)
         MalUso("--grafico necesita --curva o --inclinacion");
     if (!grafico.empty() && !TerminaEn(grafico, ".png") && !TerminaEn(grafico, ".svg"))
@@ -143,8 +144,8 @@ int main(int argc, char** argv) {
         return FormatearNumero(v, formato, decimal);
     };
 
-    const TSalidaAnalisis salida{[csv](const std::vector<std::string>& f) { Fila(f, csv); },
-                                 numero, grafico};
+    const TSalidaAnalisis salida{[csv](const std::vector<std::string>& f) { Fila(f, csv); }, numero,
+                                 grafico};
     if (curva) return AnalizarCurva(ficheros, campo, salida);
     if (inclinacion) return AnalizarInclinacion(ficheros, salida);
 

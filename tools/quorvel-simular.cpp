@@ -172,7 +172,8 @@ int main(int argc, char** argv) {
         const double mitad = (o.fotos - 1) / 2.0;
         const double sigma =
             o.hiperbola && o.sigmaMax > o.sigmaMin && o.fotos > 1
-                ? SigmaHiperbola(i, mitad, mitad / std::sqrt(std::pow(o.sigmaMax / o.sigmaMin, 2) - 1),
+                ? SigmaHiperbola(i, mitad,
+                                 mitad / std::sqrt(std::pow(o.sigmaMax / o.sigmaMin, 2) - 1),
                                  o.sigmaMin)
                 : SigmaSerie(i, o.fotos, o.sigmaMin, o.sigmaMax);
         int ancho = o.ancho, alto = o.alto;

@@ -26,8 +26,8 @@ class AnalisisMedir : public ConFotos {
 protected:
     Salida Correr(const std::string& programa, const std::string& argumentos) {
         const std::string err = (carpeta_ / "err").string();
-        FILE* f = ::popen(("LC_ALL=C '" + programa + "' " + argumentos + " 2>'" + err + "'").c_str(),
-                          "r");
+        FILE* f = ::popen(
+            ("LC_ALL=C '" + programa + "' " + argumentos + " 2>'" + err + "'").c_str(), "r");
         Salida s{-1, {}, {}};
         std::string linea;
         for (int c; (c = std::fgetc(f)) != EOF;) {
@@ -37,7 +37,8 @@ protected:
             }
             s.filas.emplace_back();
             std::istringstream campos(linea);
-            for (std::string campo; std::getline(campos, campo, '\t');) s.filas.back().push_back(campo);
+            for (std::string campo; std::getline(campos, campo, '\t');)
+                s.filas.back().push_back(campo);
             linea.clear();
         }
         const int r = ::pclose(f);
@@ -53,15 +54,15 @@ protected:
     std::string Run(int fotos, double mejor, double fwhmMax,
                     const std::function<std::vector<std::string>(int)>& tarjetas) {
         std::mt19937_64 azar(77);
-        const double b = std::max(mejor, fotos - 1 - mejor) /
-                         std::sqrt(std::pow(fwhmMax / 3.0, 2) - 1);
+        const double b =
+            std::max(mejor, fotos - 1 - mejor) / std::sqrt(std::pow(fwhmMax / 3.0, 2) - 1);
         std::string nombres;
         for (int i = 0; i < fotos; ++i) {
             const TEstrellaPerfil e{32.3, 31.6, 2.5e5,
                                     2.35482 * SigmaHiperbola(i, mejor, b, 3.0 / 2.35482)};
             const std::string ruta = carpeta_ / ("f" + std::to_string(100 + i) + ".fits");
-            GuardarFichero(ruta, FitsDeCuentas(64, 64, ExponerPerfiles(64, 64, {e}, 0, azar),
-                                                tarjetas(i)));
+            GuardarFichero(
+                ruta, FitsDeCuentas(64, 64, ExponerPerfiles(64, 64, {e}, 0, azar), tarjetas(i)));
             nombres += " '" + ruta + "'";
         }
         return nombres;
@@ -69,7 +70,7 @@ protected:
     static std::vector<std::string> Ninguna(int) { return {}; }
 };
 
-const std::vector<std::string> CabeceraCurva{"Figura", "Mejor",   "Minimo",  "R2",
+const std::vector<std::string> CabeceraCurva{"Figura", "Mejor",     "Minimo",  "R2",
                                              "Puntos", "Izquierda", "Derecha", "Estado"};
 
 TEST_F(AnalisisMedir, PositionFromFocusposFocposOrPlace) {
@@ -80,8 +81,14 @@ TEST_F(AnalisisMedir, PositionFromFocusposFocposOrPlace) {
         double uno, paso; // the first frame's x and the step
     };
     const Caso casos[] = {
-        {"FOCUSPOS", [](int i) { return std::vector{TarjetaFits("FOCUSPOS", std::to_string(500 + 20 * i))}; }, 500, 20},
-        {"FOCPOS", [](int i) { return std::vector{TarjetaFits("FOCPOS", std::to_string(500 + 20 * i) + ".0")}; }, 500, 20},
+        {"FOCUSPOS",
+         [](int i) { return std::vector{TarjetaFits("FOCUSPOS", std::to_string(500 + 20 * i))}; },
+         500, 20},
+        {"FOCPOS",
+         [](int i) {
+             return std::vector{TarjetaFits("FOCPOS", std::to_string(500 + 20 * i) + ".0")};
+         },
+         500, 20},
         {"none", Ninguna, 1, 1},
     };
     for (const Caso& c : casos) {
@@ -137,8 +144,7 @@ TEST_F(AnalisisMedir, RunsThatCannotBeTrustedExitOneWithTheirRows) {
     EXPECT_EQ(s.estado, 1);
     EXPECT_TRUE(s.filas.empty());
     EXPECT_NE(s.errores.find("f105.fits: FOCUSPOS no es un número: cerca"), std::string::npos);
-    EXPECT_NE(s.errores.find("hace falta en todas o en ninguna"), std::string::npos)
-        << s.errores;
+    EXPECT_NE(s.errores.find("hace falta en todas o en ninguna"), std::string::npos) << s.errores;
 }
 
 TEST_F(AnalisisMedir, UsageErrorsExitTwo) {
@@ -167,8 +173,8 @@ TEST_F(AnalisisMedir, PicturesArePngOrSvgAndAFailedOneIsReported) {
         else
             EXPECT_NE(bytes.find("<svg"), std::string::npos);
     }
-    const Salida s = Medir("--curva --grafico '" + (carpeta_ / "no/hay/carpeta.png").string() +
-                           "'" + ficheros);
+    const Salida s =
+        Medir("--curva --grafico '" + (carpeta_ / "no/hay/carpeta.png").string() + "'" + ficheros);
     EXPECT_EQ(s.estado, 1);
     EXPECT_EQ(s.filas.size(), 3u);
     EXPECT_NE(s.errores.find("carpeta.png"), std::string::npos);
@@ -179,7 +185,10 @@ TEST_F(AnalisisMedir, SimulatorRunsThroughBothModes) {
     std::filesystem::create_directory(run);
     std::filesystem::create_directory(campo);
     ASSERT_EQ(Correr(SIMULAR, "-n 9 -t 0 --semilla 5 --ancho 96 --alto 96 --hiperbola "
-                              "--posicion 1000,25 '" + run + "' >/dev/null").estado, 0);
+                              "--posicion 1000,25 '" +
+                                  run + "' >/dev/null")
+                  .estado,
+              0);
     Salida s = Medir("--curva '" + run + "'/foco_*.fits");
     EXPECT_EQ(s.estado, 0) << s.errores;
     ASSERT_EQ(s.filas.size(), 3u);
@@ -187,7 +196,10 @@ TEST_F(AnalisisMedir, SimulatorRunsThroughBothModes) {
 
     // A field leaning along NAXIS1: its stars 60 % wider at the right edge.
     ASSERT_EQ(Correr(SIMULAR, "-n 1 -t 0 --semilla 6 --ancho 600 --alto 400 --campo 150 "
-                              "--sigma-min 1.5 --inclinacion 0.6 '" + campo + "' >/dev/null").estado, 0);
+                              "--sigma-min 1.5 --inclinacion 0.6 '" +
+                                  campo + "' >/dev/null")
+                  .estado,
+              0);
     s = Medir("--inclinacion --grafico '" + (carpeta_ / "mapa.png").string() + "' '" + campo +
               "/foco_0001.fits'");
     EXPECT_EQ(s.estado, 0) << s.errores;

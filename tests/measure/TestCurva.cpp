@@ -24,8 +24,7 @@ struct TCasoRun {
     bool campo;
 };
 
-class Curva : public ConFotos,
-              public ::testing::WithParamInterface<TCasoRun> {
+class Curva : public ConFotos, public ::testing::WithParamInterface<TCasoRun> {
 protected:
     static constexpr double FwhmMin = 3.0, FwhmMax = 8.0;
 
@@ -50,17 +49,17 @@ TEST_P(Curva, BestPositionWithinAQuarterStep) {
     std::vector<TEstrellaPerfil> estrellas;
     std::uniform_real_distribution<double> u(0, 1);
     for (int k = 0; k < (caso.campo ? 30 : 1); ++k)
-        estrellas.push_back(caso.campo ? TEstrellaPerfil{20 + u(azar) * (w - 40),
-                                                         20 + u(azar) * (h - 40),
-                                                         3e4 * std::pow(10.0, u(azar)), 0}
-                                       : TEstrellaPerfil{31.7, 32.4, 2.5e5, 0});
+        estrellas.push_back(caso.campo
+                                ? TEstrellaPerfil{20 + u(azar) * (w - 40), 20 + u(azar) * (h - 40),
+                                                  3e4 * std::pow(10.0, u(azar)), 0}
+                                : TEstrellaPerfil{31.7, 32.4, 2.5e5, 0});
     std::vector<double> x, hfd;
     for (int i = 0; i < caso.fotos; ++i) {
         for (TEstrellaPerfil& e : estrellas)
             e.fwhm = 2.35482 * SigmaHiperbola(i, caso.mejor, b, FwhmMin / 2.35482);
         x.push_back(i);
-        hfd.push_back(Medir(Cuentas(w, h, ExponerPerfiles(w, h, estrellas, caso.beta, azar)),
-                            caso.campo));
+        hfd.push_back(
+            Medir(Cuentas(w, h, ExponerPerfiles(w, h, estrellas, caso.beta, azar)), caso.campo));
     }
     const TAjusteCurva a = AjustarCurva(x, hfd);
     EXPECT_EQ(a.Estado, "bien");
@@ -70,15 +69,14 @@ TEST_P(Curva, BestPositionWithinAQuarterStep) {
                 a.P - caso.mejor, a.R2, a.Puntos);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Runs, Curva,
-    ::testing::Values(TCasoRun{"Gauss9Izquierda", 9, 2.3, 0, false},
-                      TCasoRun{"Moffat13Derecha", 13, 8.6, 2.5, false},
-                      TCasoRun{"Gauss21Campo", 21, 6.4, 0, true},
-                      TCasoRun{"Moffat15Campo", 15, 9.2, 3.0, true},
-                      TCasoRun{"Moffat11Centro", 11, 5.5, 4.0, false},
-                      TCasoRun{"Gauss17Campo", 17, 10.85, 0, true}),
-    [](const auto& info) { return std::string(info.param.nombre); });
+INSTANTIATE_TEST_SUITE_P(Runs, Curva,
+                         ::testing::Values(TCasoRun{"Gauss9Izquierda", 9, 2.3, 0, false},
+                                           TCasoRun{"Moffat13Derecha", 13, 8.6, 2.5, false},
+                                           TCasoRun{"Gauss21Campo", 21, 6.4, 0, true},
+                                           TCasoRun{"Moffat15Campo", 15, 9.2, 3.0, true},
+                                           TCasoRun{"Moffat11Centro", 11, 5.5, 4.0, false},
+                                           TCasoRun{"Gauss17Campo", 17, 10.85, 0, true}),
+                         [](const auto& info) { return std::string(info.param.nombre); });
 
 // Widths a · sqrt(1 + ((x − p) / b)²) at x = 0 .. n − 1, with a relative scatter.
 std::vector<double> Anchuras(int n, double a, double b, double p, double ruido, unsigned semilla) {
@@ -108,8 +106,7 @@ TEST(CurvaEstado, EachCheckFailsOnARunMadeToFailIt) {
         {"the run stops short of focus", Anchuras(9, 3, 2, 12, 0.01, 3),
          "el mínimo cae fuera de lo medido"},
         {"one frame before focus", Anchuras(11, 3, 1.5, 0.6, 0.01, 4), "pocos puntos a un lado"},
-        {"a run too short to leave the waist", Anchuras(9, 3, 20, 4, 0.001, 5),
-         "la curva no sube"},
+        {"a run too short to leave the waist", Anchuras(9, 3, 20, 4, 0.001, 5), "la curva no sube"},
         {"widths scattered by seeing", dispersas, "R2 bajo"},
         {"three points", Anchuras(3, 3, 1, 1, 0, 6), "pocos puntos a un lado"},
     };

@@ -14,9 +14,9 @@ namespace {
 
 TEST(Inclinacion, VerdictBoundaries) {
     const std::pair<double, const char*> casos[] = {
-        {0, "ninguna"},       {4.99, "ninguna"},     {5, "casi ninguna"}, {9.99, "casi ninguna"},
-        {10, "leve"},         {14.99, "leve"},       {15, "moderada"},    {19.99, "moderada"},
-        {20, "grave"},        {29.99, "grave"},      {30, "extrema"},     {250, "extrema"},
+        {0, "ninguna"}, {4.99, "ninguna"}, {5, "casi ninguna"}, {9.99, "casi ninguna"},
+        {10, "leve"},   {14.99, "leve"},   {15, "moderada"},    {19.99, "moderada"},
+        {20, "grave"},  {29.99, "grave"},  {30, "extrema"},     {250, "extrema"},
     };
     for (const auto& [pct, veredicto] : casos) EXPECT_EQ(Veredicto(pct), veredicto) << pct;
 }
@@ -37,7 +37,8 @@ TEST(Inclinacion, NinthsCornersAndCurvatureFromPlacedStars) {
             for (int k = 0; k < 3; ++k)
                 // Growing towards high NAXIS1 and a little towards high NAXIS2; the top
                 // middle ninth gets its stars below.
-                if (!(i == 1 && j == 2)) poner(50 + 100 * i + k, 25 + 50 * j, 2 + 0.5 * i + 0.1 * j);
+                if (!(i == 1 && j == 2))
+                    poner(50 + 100 * i + k, 25 + 50 * j, 2 + 0.5 * i + 0.1 * j);
     poner(150, 125, 9); // the top middle ninth: two stars only, no figure
     poner(151, 124, 9);
     // Three stars far out in the corners (beyond 75 % of the half-diagonal, 125.8 pixels).
@@ -86,7 +87,8 @@ protected:
                                  fwhm * (1 + crecimiento * x / W)});
         }
         TPlaca placa;
-        EXPECT_TRUE(placa.LeerFits(Guardar(Cuentas(W, H, ExponerPerfiles(W, H, estrellas, 0, azar)))));
+        EXPECT_TRUE(
+            placa.LeerFits(Guardar(Cuentas(W, H, ExponerPerfiles(W, H, estrellas, 0, azar)))));
         const TMedidaCampo m = MedirCampo(placa);
         return MedirInclinacion(m.Estrellas, W, H);
     }
