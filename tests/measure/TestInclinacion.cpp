@@ -73,7 +73,8 @@ TEST(Inclinacion, TooFewStarsLeaveFiguresEmpty) {
     EXPECT_EQ(MedirInclinacion({}, 100, 100).Estrellas, 0);
 }
 
-// A field of 260 stars whose width grows linearly along NAXIS1, measured as the tool does.
+// A field of 400 stars (the 200 brightest measured) whose width grows linearly along NAXIS1,
+// measured as the tool does.
 class InclinacionCampo : public ConFotos {
 protected:
     static constexpr int W = 900, H = 600;
@@ -81,7 +82,7 @@ protected:
         std::mt19937_64 azar(semilla);
         std::uniform_real_distribution<double> u(0, 1);
         std::vector<TEstrellaPerfil> estrellas;
-        for (int k = 0; k < 260; ++k) {
+        for (int k = 0; k < 400; ++k) {
             const double x = 6 + u(azar) * (W - 12);
             estrellas.push_back({x, 6 + u(azar) * (H - 12), 2e4 * std::pow(15.0, u(azar)),
                                  fwhm * (1 + crecimiento * x / W)});
