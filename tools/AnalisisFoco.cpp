@@ -17,9 +17,13 @@
 
 namespace {
 
-void Fallo(const std::string& fichero, const std::string& motivo) {
+void Fallo(const std::string& motivo) {
     std::fflush(stdout);
-    std::fprintf(stderr, "quorvel-medir: %s: %s\n", fichero.c_str(), motivo.c_str());
+    std::fprintf(stderr, "quorvel-medir: %s\n", motivo.c_str());
+}
+
+void Fallo(const std::string& fichero, const std::string& motivo) {
+    Fallo(fichero + ": " + motivo);
 }
 
 // The focuser position of the header: FOCUSPOS, else FOCPOS; none when neither is there.
@@ -36,12 +40,13 @@ std::optional<double> Posicion(const TPlaca& Placa) {
     return std::nullopt;
 }
 
-bool Grafico(const std::string& fichero, const std::function<void()>& dibujar) {
+// The writer's message names the file.
+bool Grafico(const std::function<void()>& dibujar) {
     try {
         dibujar();
         return true;
     } catch (const std::exception& e) {
-        Fallo(fichero, e.what());
+        Fallo(e.what());
         return false;
     }
 }
@@ -85,8 +90,8 @@ int AnalizarCurva(const std::vector<std::string>& ficheros, bool campo, const TS
     size_t conPosicion = 0;
     for (const Punto& p : puntos) conPosicion += p.x.has_value();
     if (conPosicion > 0 && conPosicion < puntos.size()) {
-        Fallo(ficheros.front(), "unas fotos dan su posición (FOCUSPOS o FOCPOS) y otras no: "
-                                "hace falta en todas o en ninguna");
+        Fallo("unas fotos dan su posición (FOCUSPOS o FOCPOS) y otras no: hace falta en todas o "
+              "en ninguna");
         return 1;
     }
 
@@ -111,8 +116,7 @@ int AnalizarCurva(const std::vector<std::string>& ficheros, bool campo, const TS
                 a.Estado});
     }
     if (!figuras[0].Ajuste.Bien()) estado = 1;
-    if (!s.grafico.empty() &&
-        !Grafico(s.grafico, [&] { DibujarCurva(s.grafico, figuras, conPosicion > 0); }))
+    if (!s.grafico.empty() && !Grafico([&] { DibujarCurva(s.grafico, figuras, conPosicion > 0); }))
         estado = 1;
     return estado;
 }
@@ -164,7 +168,7 @@ int AnalizarInclinacion(const std::vector<std::string>& ficheros, const TSalidaA
             estado = 1;
         }
     }
-    if (mejor && !Grafico(s.grafico, [&] {
+    if (mejor && !Grafico([&] {
             DibujarInclinacion(s.grafico, mejor->fichero, mejor->inclinacion, mejor->estrellas,
                                mejor->ancho, mejor->alto);
         }))

@@ -89,7 +89,8 @@ void Guardar(const std::string& fichero, int ancho, int alto,
             p.setRenderHint(QPainter::Antialiasing);
             pintar(p);
         }
-        imagen.save(&buffer, "PNG");
+        if (!imagen.save(&buffer, "PNG"))
+            throw std::runtime_error("No se puede dibujar " + fichero);
     }
     GuardarFichero(fichero, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 }
