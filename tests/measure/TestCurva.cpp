@@ -24,6 +24,10 @@ struct TCasoRun {
     bool campo;
 };
 
+void PrintTo(const TCasoRun& caso, std::ostream* os) {
+    *os << caso.nombre;
+}
+
 class Curva : public ConFotos, public ::testing::WithParamInterface<TCasoRun> {
 protected:
     static constexpr double FwhmMin = 3.0, FwhmMax = 8.0;
