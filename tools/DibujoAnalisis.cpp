@@ -292,11 +292,7 @@ void DibujarInclinacion(const std::string& fichero, const std::string& titulo,
         p.setPen(Qt::black);
         p.drawText(QRectF(izquierda, arriba + h + 4, w, 16), Qt::AlignRight | Qt::AlignTop,
                    QString::fromUtf8("NAXIS1 →"));
-        p.save();
-        p.translate(izquierda - 6, arriba);
-        p.rotate(-90);
-        p.drawText(QRectF(-h, -16, h, 16), Qt::AlignRight | Qt::AlignBottom,
-                   QString::fromUtf8("NAXIS2 →"));
-        p.restore();
+        p.drawText(QRectF(izquierda, arriba - 16, w, 16), Qt::AlignLeft | Qt::AlignBottom,
+                   QString::fromUtf8("NAXIS2 ↑"));
     });
 }
