@@ -3,9 +3,10 @@
 # Installs the Debian packages Quorvel needs to build, test and run, when they are missing, and
 # any further packages named as arguments.
 set -euo pipefail
-paquetes=(cmake g++ make pkg-config qt6-base-dev libgtest-dev libbenchmark-dev libcfitsio-dev
-          libsep-dev clang libclang-rt-14-dev fonts-comic-neue xvfb xauth imagemagick locales
-          qt6-translations-l10n desktop-file-utils appstream man-db dpkg-dev file "$@")
+paquetes=(cmake g++ make pkg-config qt6-base-dev qt6-svg-dev libgtest-dev libbenchmark-dev
+          libcfitsio-dev libsep-dev libgsl-dev clang libclang-rt-14-dev fonts-comic-neue xvfb xauth
+          imagemagick locales qt6-translations-l10n desktop-file-utils appstream man-db dpkg-dev file
+          "$@")
 faltan=()
 for p in "${paquetes[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || faltan+=("$p")

@@ -63,11 +63,14 @@ std::string BloqueDatos(const std::vector<int16_t>& crudos, bool rellenar) {
     return b;
 }
 
-std::string FitsDeCuentas(int64_t ancho, int64_t alto, const std::vector<uint16_t>& cuentas) {
+std::string FitsDeCuentas(int64_t ancho, int64_t alto, const std::vector<uint16_t>& cuentas,
+                          const std::vector<std::string>& otras) {
     std::vector<int16_t> crudos(cuentas.size());
     for (size_t i = 0; i < cuentas.size(); ++i)
         crudos[i] = static_cast<int16_t>(static_cast<int32_t>(cuentas[i]) - 32768);
-    return BloqueCabecera(TarjetasBasicas(ancho, alto)) + BloqueDatos(crudos);
+    std::vector<std::string> tarjetas = TarjetasBasicas(ancho, alto);
+    tarjetas.insert(tarjetas.end(), otras.begin(), otras.end());
+    return BloqueCabecera(tarjetas) + BloqueDatos(crudos);
 }
 
 void GuardarFichero(const std::string& ruta, std::string_view bytes) {

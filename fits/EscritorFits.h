@@ -20,7 +20,9 @@ std::vector<std::string> TarjetasBasicas(int64_t ancho, int64_t alto,
 std::string BloqueCabecera(const std::vector<std::string>& tarjetas, bool conEnd = true);
 // Data bytes: big-endian two's-complement values, zero-padded to whole records.
 std::string BloqueDatos(const std::vector<int16_t>& crudos, bool rellenar = true);
-// A whole frame of counts 0..65535, first axis fastest, written with BZERO 32768.
-std::string FitsDeCuentas(int64_t ancho, int64_t alto, const std::vector<uint16_t>& cuentas);
+// A whole frame of counts 0..65535, first axis fastest, written with BZERO 32768; the other
+// cards (TarjetaFits) follow the standard ones.
+std::string FitsDeCuentas(int64_t ancho, int64_t alto, const std::vector<uint16_t>& cuentas,
+                          const std::vector<std::string>& otras = {});
 // Writes bytes to a file, replacing it; throws std::runtime_error on failure, with the reason.
 void GuardarFichero(const std::string& ruta, std::string_view bytes);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <functional>
 
 namespace {
 
@@ -68,16 +69,18 @@ TEscena CrearEscena(int ancho, int alto, int estrellas, double sigmaMin, std::mt
     return e;
 }
 
-std::vector<uint16_t> ExponerCampo(const TEscena& escena, double sigma, std::mt19937_64& azar) {
+std::vector<uint16_t> ExponerCampo(const TEscena& escena, double sigmaCampo, std::mt19937_64& azar,
+                                   double inclinacion) {
     const int w = escena.ancho, h = escena.alto;
-    // Each star's light reaches 6 sigma from its centre: past that it is below 1e-8 of it.
-    const int r = static_cast<int>(std::ceil(6 * sigma));
     struct Huella {
         int x0, y0;
         std::vector<double> fx, fy; // flux times the share of each column, share of each row
     };
     std::vector<Huella> huellas;
     for (const TEstrellaSimulada& s : escena.estrellas) {
+        const double sigma = sigmaCampo * (1 + inclinacion * s.x / w);
+        // Each star's light reaches 6 sigma from its centre: past that it is below 1e-8 of it.
+        const int r = static_cast<int>(std::ceil(6 * sigma));
         const double flujo = 2 * M_PI * escena.sigmaMin * escena.sigmaMin * s.amplitud;
         Huella hu{static_cast<int>(std::floor(s.x)) - r, static_cast<int>(std::floor(s.y)) - r,
                   Perfil(s.x, sigma, static_cast<int>(std::floor(s.x)) - r, 2 * r + 2),
@@ -146,4 +149,41 @@ std::vector<uint16_t> Recorte(const std::vector<uint16_t>& cuentas, int ancho,
         r.insert(r.end(), fila, fila + s.lado);
     }
     return r;
+}
+
+double SigmaHiperbola(double x, double p, double b, double sigmaMin) {
+    const double u = (x - p) / b;
+    return sigmaMin * std::sqrt(1 + u * u);
+}
+
+std::vector<uint16_t> ExponerPerfiles(int ancho, int alto,
+                                      const std::vector<TEstrellaPerfil>& estrellas, double beta,
+                                      std::mt19937_64& azar) {
+    std::vector<double> senal(static_cast<size_t>(ancho) * alto, FondoCielo);
+    for (const TEstrellaPerfil& s : estrellas) {
+        // Profile I(r) = I0 · f(r²), its integral over the plane flujo. A Moffat profile's
+        // wings fall below 1e-4 of its peak at 6 FWHM for beta 2.5; a Gaussian's far sooner.
+        std::function<double(double)> f;
+        double area;
+        if (beta > 0) {
+            const double alfa = s.fwhm / (2 * std::sqrt(std::pow(2.0, 1 / beta) - 1));
+            f = [alfa, beta](double r2) { return std::pow(1 + r2 / (alfa * alfa), -beta); };
+            area = M_PI * alfa * alfa / (beta - 1);
+        } else {
+            const double sigma = s.fwhm / 2.3548200450309493;
+            f = [sigma](double r2) { return std::exp(-r2 / (2 * sigma * sigma)); };
+            area = 2 * M_PI * sigma * sigma;
+        }
+        const double pico = s.flujo / area, r = 6 * s.fwhm;
+        for (int y = std::max(0, static_cast<int>(s.y - r));
+             y <= std::min(alto - 1, static_cast<int>(s.y + r)); ++y)
+            for (int x = std::max(0, static_cast<int>(s.x - r));
+                 x <= std::min(ancho - 1, static_cast<int>(s.x + r)); ++x)
+                senal[static_cast<size_t>(y) * ancho + x] +=
+                    pico * f((x - s.x) * (x - s.x) + (y - s.y) * (y - s.y));
+    }
+    std::normal_distribution<double> normal(0.0, 1.0);
+    std::vector<uint16_t> cuentas(senal.size());
+    for (size_t i = 0; i < senal.size(); ++i) cuentas[i] = Cuenta(senal[i], normal, azar);
+    return cuentas;
 }

@@ -42,8 +42,26 @@ struct TEscena {
 TEscena CrearEscena(int ancho, int alto, int estrellas, double sigmaMin, std::mt19937_64& azar);
 
 // One exposure of the field: each star a circular Gaussian of the given sigma integrated over
-// the pixels, of the flux it has at best focus; the hot pixels; the sky and the noise.
-std::vector<uint16_t> ExponerCampo(const TEscena& escena, double sigma, std::mt19937_64& azar);
+// the pixels, of the flux it has at best focus; the hot pixels; the sky and the noise. With a
+// tilt k the focal plane leans along NAXIS1: a star at x has sigma · (1 + k · x / width).
+std::vector<uint16_t> ExponerCampo(const TEscena& escena, double sigma, std::mt19937_64& azar,
+                                   double inclinacion = 0);
+
+// Sigma at focuser position x of a run whose best focus is at p: the hyperbola of a defocused
+// light cone, sigmaMin at p and growing by sigmaMin every b steps far from it.
+double SigmaHiperbola(double x, double p, double b, double sigmaMin);
+
+// A star of its own width, for focus runs and fields whose stars differ.
+struct TEstrellaPerfil {
+    double x, y;  // centre, frame pixels
+    double flujo; // counts above the sky, all pixels together
+    double fwhm;  // pixels
+};
+// One exposure of point-sampled stars over the sky with the camera's noise: circular
+// Gaussians when beta is 0, else Moffat profiles of that beta, the wings of real seeing.
+std::vector<uint16_t> ExponerPerfiles(int ancho, int alto,
+                                      const std::vector<TEstrellaPerfil>& estrellas, double beta,
+                                      std::mt19937_64& azar);
 
 // An L x L subframe, inside the frame, around one star that never saturates over the run and
 // has nothing else within it nor within 5 sigmaMax of it; the brightest such star.

@@ -1,21 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Measures the star of FITS frames from the command line, with the same code the window uses,
 // or the stars of whole fields.
+#include "AnalisisFoco.h"
 #include "Campo.h"
 #include "Consola.h"
-#include "Errores.h"
 #include "Medida.h"
 #include "Numeros.h"
 #include "UTPlaca.h"
 #include "Version.h"
 
-#include <cerrno>
+#include <cctype>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -23,6 +22,8 @@ namespace {
 const char* const Ayuda =
     "Uso: quorvel-medir [--csv] FICHERO...\n"
     "     quorvel-medir --campo [--csv] [--estrellas] FICHERO...\n"
+    "     quorvel-medir --curva [--campo] [--csv] [--grafico IMAGEN] FICHERO...\n"
+    "     quorvel-medir --inclinacion [--csv] [--grafico IMAGEN] FICHERO...\n"
     "Carga cada foto FITS de 16 bits, localiza su estrella y escribe una fila por fichero con\n"
     "el nombre, el valor máximo, la FWHM del ajuste gaussiano, el diámetro de media luz (HFD),\n"
     "el centroide, el nivel de fondo y la calidad del ajuste (S saturada, C demasiado estrecha,\n"
@@ -37,6 +38,17 @@ const char* const Ayuda =
     "                   alargadas, junto al borde ni píxeles calientes, y da las medianas de\n"
     "                   FWHM, HFD y máximo y el fondo (\"ninguna estrella medible\" si no queda)\n"
     "      --estrellas  con --campo: una fila por estrella usada, con su posición y calidad\n"
+    "      --curva      una serie de enfoque: ajusta la hipérbola HFD(x) = a·√(1 + ((x − p)/b)²)\n"
+    "                   al HFD y aparte a la FWHM, con x la posición del enfocador (FOCUSPOS, si\n"
+    "                   no FOCPOS) o el orden del fichero; una fila por figura con la mejor\n"
+    "                   posición p, el mínimo a, R2, los puntos usados y a cada lado de p y\n"
+    "                   \"bien\" o por qué no fiarse. Estado de salida 0 solo si el HFD sale bien\n"
+    "      --inclinacion\n"
+    "                   campos enteros: HFD de cada noveno de la foto, la peor esquina menos\n"
+    "                   la mejor (en píxeles y en % del HFD), la curvatura y un veredicto\n"
+    "      --grafico IMAGEN\n"
+    "                   con --curva o --inclinacion: dibuja el análisis en IMAGEN, PNG o SVG\n"
+    "                   según su extensión (con --inclinacion, la foto de menor HFD)\n"
     "      --csv        CSV (RFC 4180) con punto decimal; sin esta opción, columnas separadas\n"
     "                   por tabuladores con el separador decimal del usuario\n"
     "  -h, --help       esta ayuda\n"
@@ -79,22 +91,22 @@ char DecimalDelUsuario() {
     return decimal;
 }
 
-// Why a name is no frame, when it names something other than a regular file: the loader
-// would only say that no file is there. Empty for a regular file and for a missing name.
-std::string NoEsFoto(const std::string& nombre) {
-    struct stat st {};
-    if (::stat(nombre.c_str(), &st) != 0) return errno == ENOENT ? "" : DescripcionError(errno);
-    if (S_ISDIR(st.st_mode)) return "es una carpeta, no una foto FITS";
-    if (S_ISFIFO(st.st_mode)) return "es una tubería (FIFO), no una foto FITS";
-    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return "es un dispositivo, no una foto FITS";
-    if (!S_ISREG(st.st_mode)) return "no es un fichero regular, no una foto FITS";
-    return "";
+// Case-insensitive, for file extensions.
+bool TerminaEn(const std::string& texto, const std::string& final) {
+    if (texto.size() < final.size()) return false;
+    for (size_t k = 0; k < final.size(); ++k)
+        if (std::tolower(static_cast<unsigned char>(texto[texto.size() - final.size() + k])) !=
+            final[k])
+            return false;
+    return true;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     bool csv = false, campo = false, estrellas = false, opciones = true;
+    bool curva = false, inclinacion = false;
+    std::string grafico;
     std::vector<std::string> ficheros;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -112,6 +124,13 @@ int main(int argc, char** argv) {
             campo = true;
         } else if (opciones && a == "--estrellas") {
             estrellas = true;
+        } else if (opciones && a == "--curva") {
+            curva = true;
+        } else if (opciones && a == "--inclinacion") {
+            inclinacion = true;
+        } else if (opciones && a == "--grafico") {
+            if (++i >= argc) MalUso("falta la imagen de --grafico");
+            grafico = argv[i];
         } else if (opciones && a.size() > 1 && a[0] == '-') {
             MalUso("opción desconocida: " + a);
         } else {
@@ -120,12 +139,24 @@ int main(int argc, char** argv) {
     }
     if (ficheros.empty()) MalUso("falta al menos un fichero");
     if (estrellas && !campo) MalUso("--estrellas necesita --campo");
+    if (curva && inclinacion) MalUso("--curva y --inclinacion no van juntas");
+    if (estrellas && (curva || inclinacion))
+        MalUso("--estrellas no va con --curva ni --inclinacion");
+    if (!grafico.empty() && !curva && !inclinacion)
+        MalUso("--grafico necesita --curva o --inclinacion");
+    if (!grafico.empty() && !TerminaEn(grafico, ".png") && !TerminaEn(grafico, ".svg"))
+        MalUso("la imagen de --grafico ha de acabar en .png o .svg: " + grafico);
 
     SeparadoresUsuario.decimal = DecimalDelUsuario();
     const char decimal = csv ? '.' : SeparadoresUsuario.decimal;
     const auto numero = [decimal](double v, const char* formato) {
         return FormatearNumero(v, formato, decimal);
     };
+
+    const TSalidaAnalisis salida{[csv](const std::vector<std::string>& f) { Fila(f, csv); }, numero,
+                                 grafico};
+    if (curva) return Terminar(Programa, AnalizarCurva(ficheros, campo, salida));
+    if (inclinacion) return Terminar(Programa, AnalizarInclinacion(ficheros, salida));
 
     if (campo)
         Fila(estrellas
@@ -143,10 +174,9 @@ int main(int argc, char** argv) {
         Vaciar(Programa); // rows and reasons in the order of the files
         try {
             TPlaca Placa;
-            const std::string motivo = NoEsFoto(fichero);
-            if (!motivo.empty() || !Placa.LeerFits(fichero)) {
-                std::fprintf(stderr, "quorvel-medir: %s: %s\n", fichero.c_str(),
-                             (motivo.empty() ? Mensaje : motivo).c_str());
+            std::string motivo;
+            if (!CargarFoto(Placa, fichero, motivo)) {
+                std::fprintf(stderr, "quorvel-medir: %s: %s\n", fichero.c_str(), motivo.c_str());
                 estado = 1;
                 continue;
             }

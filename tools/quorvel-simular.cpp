@@ -42,6 +42,12 @@ const char* const Ayuda =
     "                      con unos pocos píxeles calientes, en vez de una sola estrella\n"
     "      --subcuadro L   con --campo: cada foto es un subcuadro de L × L píxeles de ese campo\n"
     "                      (los mismos píxeles) centrado en una estrella aislada y sin saturar\n"
+    "      --inclinacion K con --campo: el plano focal inclinado a lo largo de NAXIS1; la sigma\n"
+    "                      de cada estrella crece de izquierda a derecha hasta (1 + K) veces\n"
+    "      --hiperbola     la sigma sigue la hipérbola de un cono de luz desenfocado, de\n"
+    "                      sigma-min en medio a sigma-max en los extremos, en vez de una V recta\n"
+    "      --posicion I,P  escribe la posición del enfocador, FOCUSPOS, en cada foto: I en la\n"
+    "                      primera y P más en cada una de las siguientes\n"
     "  -h, --help          esta ayuda\n"
     "      --version       la versión y la licencia\n"
     "Los números decimales admiten coma o punto.\n";
@@ -75,6 +81,10 @@ struct Opciones {
     double sigmaMin = 2.0, sigmaMax = 4.5;
     int campo = 0;     // stars of the field; 0 for the single star
     int subcuadro = 0; // side of the subframe; 0 for the whole frame
+    double inclinacion = 0;
+    bool hiperbola = false;
+    bool posicion = false; // FOCUSPOS from inicio in steps of paso
+    double inicio = 0, paso = 0;
 };
 
 Opciones LeerOpciones(int argc, char** argv) {
@@ -109,6 +119,17 @@ Opciones LeerOpciones(int argc, char** argv) {
             o.campo = static_cast<int>(Numero(valor(), "--campo", 1, 100000));
         } else if (a == "--subcuadro") {
             o.subcuadro = static_cast<int>(Numero(valor(), "--subcuadro", 8, 65535));
+        } else if (a == "--inclinacion") {
+            o.inclinacion = Numero(valor(), "--inclinacion", 0, 100);
+        } else if (a == "--hiperbola") {
+            o.hiperbola = true;
+        } else if (a == "--posicion") {
+            const std::string v = valor();
+            const size_t coma = v.find(',');
+            if (coma == std::string::npos) MalUso("--posicion necesita INICIO,PASO: " + v);
+            o.inicio = Numero(v.substr(0, coma).c_str(), "--posicion", -1e9, 1e9);
+            o.paso = Numero(v.substr(coma + 1).c_str(), "--posicion", -1e9, 1e9);
+            o.posicion = true;
         } else if (!a.empty() && a[0] == '-') {
             MalUso("opción desconocida: " + a);
         } else if (o.carpeta.empty()) {
@@ -119,8 +140,16 @@ Opciones LeerOpciones(int argc, char** argv) {
     }
     if (o.carpeta.empty()) MalUso("falta la carpeta");
     if (o.subcuadro > 0 && o.campo == 0) MalUso("--subcuadro necesita --campo");
+    if (o.inclinacion > 0 && o.campo == 0) MalUso("--inclinacion necesita --campo");
     if (o.subcuadro > std::min(o.ancho, o.alto)) MalUso("el subcuadro no cabe en la foto");
     return o;
+}
+
+// FOCUSPOS as an integer when the position is whole, as capture programs write it.
+std::string TarjetaPosicion(double x) {
+    char texto[32];
+    std::snprintf(texto, sizeof texto, x == std::nearbyint(x) ? "%.0f" : "%.6g", x);
+    return TarjetaFits("FOCUSPOS", texto, "posicion del enfocador, en pasos");
 }
 
 } // namespace
@@ -159,7 +188,13 @@ int main(int argc, char** argv) {
             std::this_thread::sleep_until(
                 inicio + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                              std::chrono::duration<double>(i * o.intervalo)));
-        const double sigma = SigmaSerie(i, o.fotos, o.sigmaMin, o.sigmaMax);
+        const double mitad = (o.fotos - 1) / 2.0;
+        const double sigma =
+            o.hiperbola && o.sigmaMax > o.sigmaMin && o.fotos > 1
+                ? SigmaHiperbola(i, mitad,
+                                 mitad / std::sqrt(std::pow(o.sigmaMax / o.sigmaMin, 2) - 1),
+                                 o.sigmaMin)
+                : SigmaSerie(i, o.fotos, o.sigmaMin, o.sigmaMax);
         int ancho = o.ancho, alto = o.alto;
         std::vector<uint16_t> cuentas;
         if (o.campo == 0) {
@@ -168,7 +203,7 @@ int main(int argc, char** argv) {
             const double cy = o.alto / 2.0 - 1.7 + deriva(azar);
             cuentas = ExponerEstrella(o.ancho, o.alto, o.sigmaMin, sigma, cx, cy, azar);
         } else {
-            cuentas = ExponerCampo(escena, sigma, azar);
+            cuentas = ExponerCampo(escena, sigma, azar, o.inclinacion);
             if (o.subcuadro > 0) {
                 cuentas = Recorte(cuentas, o.ancho, sub);
                 ancho = alto = o.subcuadro;
@@ -180,7 +215,9 @@ int main(int argc, char** argv) {
         const std::string final = o.carpeta + "/" + nombre;
         const std::string temporal = o.carpeta + "/." + nombre + ".part";
         try {
-            GuardarFichero(temporal, FitsDeCuentas(ancho, alto, cuentas));
+            std::vector<std::string> tarjetas;
+            if (o.posicion) tarjetas.push_back(TarjetaPosicion(o.inicio + i * o.paso));
+            GuardarFichero(temporal, FitsDeCuentas(ancho, alto, cuentas, tarjetas));
         } catch (const std::exception& e) {
             std::fprintf(stderr, "quorvel-simular: %s\n", e.what());
             return 1;

@@ -1,0 +1,217 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// quorvel-medir's analyses of a run, --curva and --inclinacion, run as a user runs them, on
+// frames of quorvel-simular and of the shared generator.
+#include "EscritorFits.h"
+#include "Fotos.h"
+#include "Medida.h"
+#include "Numeros.h"
+#include "Simulacion.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+
+struct Salida {
+    int estado;
+    std::vector<std::vector<std::string>> filas; // stdout, split on tabs
+    std::string errores;
+};
+
+class AnalisisMedir : public ConFotos {
+protected:
+    Salida Correr(const std::string& programa, const std::string& argumentos) {
+        const std::string err = (carpeta_ / "err").string();
+        FILE* f = ::popen(
+            ("LC_ALL=C '" + programa + "' " + argumentos + " 2>'" + err + "'").c_str(), "r");
+        Salida s{-1, {}, {}};
+        std::string linea;
+        for (int c; (c = std::fgetc(f)) != EOF;) {
+            if (c != '\n') {
+                linea += static_cast<char>(c);
+                continue;
+            }
+            s.filas.emplace_back();
+            std::istringstream campos(linea);
+            for (std::string campo; std::getline(campos, campo, '\t');)
+                s.filas.back().push_back(campo);
+            linea.clear();
+        }
+        const int r = ::pclose(f);
+        s.estado = WIFEXITED(r) ? WEXITSTATUS(r) : -1;
+        std::ifstream e(err);
+        s.errores.assign(std::istreambuf_iterator<char>(e), {});
+        return s;
+    }
+    Salida Medir(const std::string& argumentos) { return Correr(MEDIR, argumentos); }
+
+    // A run of one star through focus at frame `mejor`; each frame's extra header cards come
+    // from `tarjetas(i)`. Returns the files' names, quoted for the shell, in order.
+    std::string Run(int fotos, double mejor, double fwhmMax,
+                    const std::function<std::vector<std::string>(int)>& tarjetas) {
+        std::mt19937_64 azar(77);
+        const double b =
+            std::max(mejor, fotos - 1 - mejor) / std::sqrt(std::pow(fwhmMax / 3.0, 2) - 1);
+        std::string nombres;
+        for (int i = 0; i < fotos; ++i) {
+            const TEstrellaPerfil e{32.3, 31.6, 2.5e5,
+                                    2.35482 * SigmaHiperbola(i, mejor, b, 3.0 / 2.35482)};
+            const std::string ruta = carpeta_ / ("f" + std::to_string(100 + i) + ".fits");
+            GuardarFichero(
+                ruta, FitsDeCuentas(64, 64, ExponerPerfiles(64, 64, {e}, 0, azar), tarjetas(i)));
+            nombres += " '" + ruta + "'";
+        }
+        return nombres;
+    }
+    static std::vector<std::string> Ninguna(int) { return {}; }
+};
+
+const std::vector<std::string> CabeceraCurva{"Figura", "Mejor",     "Minimo",  "R2",
+                                             "Puntos", "Izquierda", "Derecha", "Estado"};
+
+TEST_F(AnalisisMedir, PositionFromFocusposFocposOrPlace) {
+    // The same frames, positions 500 + 20 i as FOCUSPOS (integer), as FOCPOS (real), or none.
+    struct Caso {
+        const char* que;
+        std::function<std::vector<std::string>(int)> tarjetas;
+        double uno, paso; // the first frame's x and the step
+    };
+    const Caso casos[] = {
+        {"FOCUSPOS",
+         [](int i) { return std::vector{TarjetaFits("FOCUSPOS", std::to_string(500 + 20 * i))}; },
+         500, 20},
+        {"FOCPOS",
+         [](int i) {
+             return std::vector{TarjetaFits("FOCPOS", std::to_string(500 + 20 * i) + ".0")};
+         },
+         500, 20},
+        {"none", Ninguna, 1, 1},
+    };
+    for (const Caso& c : casos) {
+        SCOPED_TRACE(c.que);
+        const Salida s = Medir("--curva" + Run(11, 6.3, 8, c.tarjetas));
+        EXPECT_EQ(s.estado, 0) << s.errores;
+        ASSERT_EQ(s.filas.size(), 3u);
+        EXPECT_EQ(s.filas[0], CabeceraCurva);
+        EXPECT_EQ(s.filas[1][0], "HFD");
+        EXPECT_EQ(s.filas[1][7], "bien");
+        EXPECT_EQ(s.filas[1][4], "11");
+        EXPECT_NEAR(std::stod(s.filas[1][1]), c.uno + 6.3 * c.paso, 0.25 * c.paso);
+        EXPECT_EQ(s.filas[2][0], "FWHM");
+    }
+}
+
+TEST_F(AnalisisMedir, PlaceholderFwhmsAreLeftOut) {
+    // Far out of focus the window's FWHM is the placeholder 10.
+    const std::string ficheros = Run(13, 6, 13, Ninguna);
+    int reales = 0;
+    for (int i = 0; i < 13; ++i) {
+        TPlaca placa;
+        ASSERT_TRUE(placa.LeerFits(carpeta_ / ("f" + std::to_string(100 + i) + ".fits")));
+        TListaOrdenada o;
+        TListaAcumulada a;
+        reales += MedirEstrella(placa, o, a).FWHM != 10;
+    }
+    ASSERT_LT(reales, 13);
+    const Salida s = Medir("--curva" + ficheros);
+    ASSERT_EQ(s.filas.size(), 3u);
+    EXPECT_EQ(s.filas[1][4], "13");
+    EXPECT_EQ(s.filas[2][4], std::to_string(reales));
+}
+
+TEST_F(AnalisisMedir, RunsThatCannotBeTrustedExitOneWithTheirRows) {
+    // Only the frames before focus: the minimum lies beyond the run.
+    Salida s = Medir("--curva" + Run(8, 11, 8, Ninguna));
+    EXPECT_EQ(s.estado, 1);
+    ASSERT_EQ(s.filas.size(), 3u);
+    ASSERT_EQ(s.filas[1].size(), 8u);
+    EXPECT_GT(std::stod(s.filas[1][1]), 8); // past the last frame, at x = 8
+    EXPECT_EQ(s.filas[1][4], "8");
+    EXPECT_EQ(s.filas[1][5], "8");
+    EXPECT_EQ(s.filas[1][6], "0");
+    EXPECT_EQ(s.filas[1][7], "el mínimo cae fuera de lo medido");
+
+    // Positions in some headers and not in others; a position that is not a number.
+    const std::string con = Run(9, 4, 8, [](int i) {
+        if (i == 3) return std::vector<std::string>{};
+        return std::vector{TarjetaFits("FOCUSPOS", i == 5 ? "'cerca'" : std::to_string(i))};
+    });
+    s = Medir("--curva" + con);
+    EXPECT_EQ(s.estado, 1);
+    EXPECT_TRUE(s.filas.empty());
+    EXPECT_NE(s.errores.find("f105.fits: FOCUSPOS no es un número: cerca"), std::string::npos);
+    EXPECT_NE(s.errores.find("hace falta en todas o en ninguna"), std::string::npos) << s.errores;
+}
+
+TEST_F(AnalisisMedir, UsageErrorsExitTwo) {
+    for (const char* a : {"--curva --inclinacion x.fits", "--grafico a.png x.fits",
+                          "--curva --grafico a.jpg x.fits", "--curva --grafico",
+                          "--inclinacion --estrellas --campo x.fits", "--curva"}) {
+        SCOPED_TRACE(a);
+        const Salida s = Medir(a);
+        EXPECT_EQ(s.estado, 2);
+        EXPECT_TRUE(s.filas.empty());
+        EXPECT_EQ(s.errores.rfind("quorvel-medir: ", 0), 0u);
+    }
+}
+
+TEST_F(AnalisisMedir, PicturesArePngOrSvgAndAFailedOneIsReported) {
+    const std::string ficheros = Run(9, 4.5, 8, Ninguna);
+    for (const std::string nombre : {"curva.png", "curva.SVG"}) {
+        const std::string ruta = carpeta_ / nombre;
+        const Salida s = Medir("--curva --grafico '" + ruta + "'" + ficheros);
+        EXPECT_EQ(s.estado, 0) << s.errores;
+        EXPECT_EQ(s.errores, "");
+        std::ifstream f(ruta, std::ios::binary);
+        const std::string bytes(std::istreambuf_iterator<char>(f), {});
+        if (nombre.ends_with("png"))
+            EXPECT_EQ(bytes.substr(0, 8), "\x89PNG\r\n\x1a\n");
+        else
+            EXPECT_NE(bytes.find("<svg"), std::string::npos);
+    }
+    const Salida s =
+        Medir("--curva --grafico '" + (carpeta_ / "no/hay/carpeta.png").string() + "'" + ficheros);
+    EXPECT_EQ(s.estado, 1);
+    EXPECT_EQ(s.filas.size(), 3u);
+    EXPECT_NE(s.errores.find("carpeta.png"), std::string::npos);
+}
+
+TEST_F(AnalisisMedir, SimulatorRunsThroughBothModes) {
+    const std::string run = carpeta_ / "run", campo = carpeta_ / "campo";
+    std::filesystem::create_directory(run);
+    std::filesystem::create_directory(campo);
+    ASSERT_EQ(Correr(SIMULAR, "-n 9 -t 0 --semilla 5 --ancho 96 --alto 96 --hiperbola "
+                              "--posicion 1000,25 '" +
+                                  run + "' >/dev/null")
+                  .estado,
+              0);
+    Salida s = Medir("--curva '" + run + "'/foco_*.fits");
+    EXPECT_EQ(s.estado, 0) << s.errores;
+    ASSERT_EQ(s.filas.size(), 3u);
+    EXPECT_NEAR(std::stod(s.filas[1][1]), 1100, 25 / 4.0);
+
+    // A field leaning along NAXIS1: its stars 60 % wider at the right edge.
+    ASSERT_EQ(Correr(SIMULAR, "-n 1 -t 0 --semilla 6 --ancho 600 --alto 400 --campo 150 "
+                              "--sigma-min 1.5 --inclinacion 0.6 '" +
+                                  campo + "' >/dev/null")
+                  .estado,
+              0);
+    s = Medir("--inclinacion --grafico '" + (carpeta_ / "mapa.png").string() + "' '" + campo +
+              "/foco_0001.fits'");
+    EXPECT_EQ(s.estado, 0) << s.errores;
+    ASSERT_EQ(s.filas.size(), 2u);
+    ASSERT_EQ(s.filas[0].size(), 16u);
+    EXPECT_EQ(s.filas[0][3], "HFD_11");
+    EXPECT_EQ(s.filas[0][11], "HFD_33");
+    EXPECT_EQ(s.filas[0][15], "Veredicto");
+    ASSERT_EQ(s.filas[1].size(), 16u);
+    EXPECT_GT(std::stod(s.filas[1][9]), std::stod(s.filas[1][3])); // HFD_31 over HFD_11
+    EXPECT_TRUE(s.filas[1][15] == "grave" || s.filas[1][15] == "extrema") << s.filas[1][15];
+    EXPECT_TRUE(std::filesystem::file_size(carpeta_ / "mapa.png") > 1000);
+}
+
+} // namespace

@@ -1,0 +1,126 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Tilt and curvature from the stars of a field.
+#include "Campo.h"
+#include "Fotos.h"
+#include "Inclinacion.h"
+#include "Simulacion.h"
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(Inclinacion, VerdictBoundaries) {
+    const std::pair<double, const char*> casos[] = {
+        {0, "ninguna"}, {4.99, "ninguna"}, {5, "casi ninguna"}, {9.99, "casi ninguna"},
+        {10, "leve"},   {14.99, "leve"},   {15, "moderada"},    {19.99, "moderada"},
+        {20, "grave"},  {29.99, "grave"},  {30, "extrema"},     {250, "extrema"},
+    };
+    for (const auto& [pct, veredicto] : casos) EXPECT_EQ(Veredicto(pct), veredicto) << pct;
+}
+
+// Stars laid out by hand: three per ninth at its middle, each ninth's HFD its own number.
+TEST(Inclinacion, NinthsCornersAndCurvatureFromPlacedStars) {
+    const int w = 300, h = 150;
+    std::vector<TEstrellaCampo> estrellas;
+    const auto poner = [&](double x, double y, double hfd) {
+        TEstrellaCampo e;
+        e.X = x;
+        e.Y = y;
+        e.HFD = hfd;
+        estrellas.push_back(e);
+    };
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            for (int k = 0; k < 3; ++k)
+                // Growing towards high NAXIS1 and a little towards high NAXIS2; the top
+                // middle ninth gets its stars below.
+                if (!(i == 1 && j == 2))
+                    poner(50 + 100 * i + k, 25 + 50 * j, 2 + 0.5 * i + 0.1 * j);
+    poner(150, 125, 9); // the top middle ninth: two stars only, no figure
+    poner(151, 124, 9);
+    // Three stars far out in the corners (beyond 75 % of the half-diagonal, 125.8 pixels).
+    poner(0, 0, 4);
+    poner(299, 149, 4);
+    poner(1, 148, 4);
+
+    const TInclinacion t = MedirInclinacion(estrellas, w, h);
+    EXPECT_EQ(t.Estrellas, 29);
+    EXPECT_FALSE(t.Noveno[1][2].has_value());
+    ASSERT_TRUE(t.Noveno[0][0] && t.Noveno[2][2] && t.Noveno[1][1]);
+    EXPECT_DOUBLE_EQ(*t.Noveno[0][0], 2.0); // the corner star at (0, 0) is the fourth there
+    EXPECT_DOUBLE_EQ(*t.Noveno[2][0], 3.0);
+    EXPECT_DOUBLE_EQ(*t.Noveno[1][1], 2.6);
+    // Worst corner (NAXIS1 high, NAXIS2 high) minus the best (both low).
+    ASSERT_TRUE(t.Inclinacion && t.InclinacionPct);
+    EXPECT_NEAR(*t.Inclinacion, (2 + 1.0 + 0.2) - 2.0, 1e-12);
+    EXPECT_NEAR(*t.InclinacionPct, 100 * *t.Inclinacion / t.HFD, 1e-12);
+    ASSERT_TRUE(t.Curvatura);
+    EXPECT_NEAR(*t.Curvatura, 4 - 2.6, 1e-12);
+}
+
+TEST(Inclinacion, TooFewStarsLeaveFiguresEmpty) {
+    TEstrellaCampo e;
+    e.X = 10;
+    e.Y = 10;
+    e.HFD = 3;
+    const TInclinacion t = MedirInclinacion({e, e}, 100, 100);
+    EXPECT_DOUBLE_EQ(t.HFD, 3);
+    EXPECT_FALSE(t.Inclinacion || t.Curvatura || t.Noveno[0][0]);
+    EXPECT_EQ(t.Veredicto, "");
+    EXPECT_EQ(MedirInclinacion({}, 100, 100).Estrellas, 0);
+}
+
+// A field of 400 stars (the 200 brightest measured) whose width grows linearly along NAXIS1,
+// measured as the tool does.
+class InclinacionCampo : public ConFotos {
+protected:
+    static constexpr int W = 900, H = 600;
+    TInclinacion Medir(double crecimiento, double fwhm, unsigned semilla) {
+        std::mt19937_64 azar(semilla);
+        std::uniform_real_distribution<double> u(0, 1);
+        std::vector<TEstrellaPerfil> estrellas;
+        for (int k = 0; k < 400; ++k) {
+            const double x = 6 + u(azar) * (W - 12);
+            estrellas.push_back({x, 6 + u(azar) * (H - 12), 2e4 * std::pow(15.0, u(azar)),
+                                 fwhm * (1 + crecimiento * x / W)});
+        }
+        TPlaca placa;
+        EXPECT_TRUE(
+            placa.LeerFits(Guardar(Cuentas(W, H, ExponerPerfiles(W, H, estrellas, 0, azar)))));
+        const TMedidaCampo m = MedirCampo(placa);
+        return MedirInclinacion(m.Estrellas, W, H);
+    }
+};
+
+TEST_F(InclinacionCampo, LinearGrowthGivesItsTiltOnTheRightSide) {
+    for (const double crecimiento : {0.2, 0.4}) {
+        SCOPED_TRACE(crecimiento);
+        const double fwhm = 3.0;
+        const TInclinacion t = Medir(crecimiento, fwhm, 11);
+        // A Gaussian's HFD is its FWHM; the corner ninths' stars lie about 1/6 and 5/6 across.
+        const double verdad = fwhm * crecimiento * (5.0 / 6 - 1.0 / 6);
+        ASSERT_TRUE(t.Inclinacion);
+        EXPECT_NEAR(*t.Inclinacion, verdad, 0.15 * verdad);
+        std::printf("[ inclin.  ] crecimiento %.1f: %.3f px, verdad %.3f px (%+.1f %%), %s\n",
+                    crecimiento, *t.Inclinacion, verdad, 100 * (*t.Inclinacion / verdad - 1),
+                    t.Veredicto.c_str());
+        for (int j : {0, 2})
+            for (int i : {0, 2}) ASSERT_TRUE(t.Noveno[i][j]);
+        EXPECT_GT(std::min(*t.Noveno[2][0], *t.Noveno[2][2]),
+                  std::max(*t.Noveno[0][0], *t.Noveno[0][2]));
+    }
+}
+
+TEST_F(InclinacionCampo, AnUntiltedFieldHasNone) {
+    for (const unsigned semilla : {3u, 4u}) {
+        const TInclinacion t = Medir(0, 3.0, semilla);
+        EXPECT_TRUE(t.Veredicto == "ninguna" || t.Veredicto == "casi ninguna") << t.Veredicto;
+        ASSERT_TRUE(t.Curvatura);
+        EXPECT_LT(std::fabs(*t.Curvatura), 0.1 * t.HFD);
+    }
+}
+
+} // namespace
