@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -21,6 +22,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +32,7 @@
 #include <fcntl.h>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 TFSelDir* FSelDir = nullptr;
@@ -122,6 +125,35 @@ std::string Plegado(std::string nombre) {
     return nombre;
 }
 
+bool EsDigito(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Negative, zero or positive as a comes before, level with or after b, runs of digits compared
+// by their value: the camera's counter, padded or not, keeps the listing in shooting order.
+int CompararNatural(const std::string& a, const std::string& b) {
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (EsDigito(a[i]) && EsDigito(b[j])) {
+            while (i < a.size() && a[i] == '0') ++i; // leading zeros do not count
+            while (j < b.size() && b[j] == '0') ++j;
+            size_t fa = i, fb = j;
+            while (fa < a.size() && EsDigito(a[fa])) ++fa;
+            while (fb < b.size() && EsDigito(b[fb])) ++fb;
+            if (fa - i != fb - j) return fa - i < fb - j ? -1 : 1; // more digits, larger
+            if (const int c = a.compare(i, fa - i, b, j, fb - j); c != 0) return c;
+            i = fa;
+            j = fb;
+        } else {
+            const auto ca = static_cast<unsigned char>(a[i]), cb = static_cast<unsigned char>(b[j]);
+            if (ca != cb) return ca < cb ? -1 : 1;
+            ++i;
+            ++j;
+        }
+    }
+    return (i < a.size()) - (j < b.size());
+}
+
 void AplicarFuente(QWidget* w, const QString& familia, int pixeles) {
     QFont f(familia);
     f.setStyleHint(QFont::SansSerif);
@@ -142,9 +174,11 @@ bool EsExtensionFits(const std::string& ruta) {
 }
 
 std::vector<std::string> FotosDeCarpeta(const std::string& carpeta) {
+    // An empty text is no folder: listing the root would let "Puesta a cero" delete there.
+    if (carpeta.empty()) return {};
     // (folded name, name): the same order from one tick to the next, whatever the file system.
     std::vector<std::pair<std::string, std::string>> nombres;
-    if (DIR* d = ::opendir(carpeta.empty() ? "/" : carpeta.c_str())) {
+    if (DIR* d = ::opendir(carpeta.c_str())) {
         while (const dirent* e = ::readdir(d)) {
             if (e->d_name[0] == '.') continue; // hidden files, "." and ".."
             struct stat st {};
@@ -154,7 +188,11 @@ std::vector<std::string> FotosDeCarpeta(const std::string& carpeta) {
         }
         ::closedir(d);
     }
-    std::sort(nombres.begin(), nombres.end());
+    // Names level by value ("f_01", "f_1") keep a fixed order by their bytes.
+    std::sort(nombres.begin(), nombres.end(), [](const auto& a, const auto& b) {
+        const int c = CompararNatural(a.first, b.first);
+        return c != 0 ? c < 0 : a < b;
+    });
     std::vector<std::string> lista;
     lista.reserve(nombres.size());
     for (const auto& n : nombres) lista.push_back(carpeta + "/" + n.second);
@@ -166,6 +204,7 @@ std::vector<std::string> FotosDeCarpeta(const std::string& carpeta) {
 
 TFQuorvel::TFQuorvel(const std::string& dirPrograma, bool crear) : DirPrograma(dirPrograma) {
     setWindowTitle("Quorvel");
+    setWindowIcon(QIcon(":/org.quorvel.Quorvel.svg"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -344,8 +383,12 @@ void TFQuorvel::ListarFotos() {
 
 void TFQuorvel::Esperar(int32_t ms) {
     const uint32_t inicio = ContadorMs();
-    while (static_cast<int64_t>(static_cast<uint32_t>(ContadorMs() - inicio)) <=
-           static_cast<int64_t>(ms)) {
+    for (;;) {
+        const int64_t transcurrido = static_cast<uint32_t>(ContadorMs() - inicio);
+        if (transcurrido > static_cast<int64_t>(ms)) return;
+        // Asleep rather than spinning: the thread is held all the same, and an idle window
+        // leaves the processor (and a laptop's battery) alone.
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms - transcurrido + 1));
     }
 }
 

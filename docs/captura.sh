@@ -8,19 +8,6 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2 --target quorvel quorvel-simular
 
-# The folder box must show the demo folder: run.sh writes it into a missing setting. The
-# user's own setting comes back afterwards.
-ajuste=build/app/quorvel.ini
-guardado=$(mktemp)
-tenia=0
-if [ -f "$ajuste" ]; then cp "$ajuste" "$guardado"; tenia=1; fi
-devolver() {
-    if [ "$tenia" = 1 ]; then cp "$guardado" "$ajuste"; fi
-    rm -f "$guardado"
-}
-trap devolver EXIT
-rm -f "$ajuste"
-
 xvfb-run -a -s "-screen 0 640x560x24" bash -c '
     setsid ./run.sh >/dev/null 2>&1 & demo=$!
     for i in $(seq 120); do
