@@ -24,6 +24,15 @@ FIN
 printf '#!/usr/bin/env bash\necho "$@" >"$REGISTRO.camara"\n' >"$t/build/tools/quorvel-simular"
 chmod +x "$t/build/app/quorvel" "$t/build/tools/quorvel-simular"
 
+# The camera runs in the background: its note may come a moment after the program ends.
+esperar_camara() {
+    local espera=0
+    while [ ! -f "$REGISTRO.camara" ] && [ $espera -lt 50 ]; do
+        sleep 0.1
+        espera=$((espera + 1))
+    done
+}
+
 fallos=0
 falla() { echo "FALLO ($1): $2" >&2; fallos=$((fallos + 1)); }
 
@@ -39,16 +48,18 @@ for caso in otra-carpeta vacia ninguna; do
     (cd "$t" && "$guion" "$t/build" "$t/demo") >/dev/null
     [ "$(head -n1 "$REGISTRO")" = "$t/demo" ] ||
         falla "$caso" "el programa vigila '$(head -n1 "$REGISTRO")', no la demo"
-    espera=0
-    while [ ! -f "$REGISTRO.camara" ] && [ $espera -lt 50 ]; do
-        sleep 0.1
-        espera=$((espera + 1))
-    done
+    esperar_camara
     grep -q -- "$t/demo\$" "$REGISTRO.camara" 2>/dev/null || falla "$caso" "la cámara no escribe en la demo"
     despues=$(cat "$t/build/app/quorvel.ini" 2>/dev/null || echo "(no existe)")
     [ "$antes" = "$despues" ] || falla "$caso" "el ajuste de build/app ha cambiado"
     [ "$(tr -d '\r' <"$HOME/.config/quorvel/quorvel.ini")" = /mi/carpeta ] ||
         falla "$caso" "el ajuste del usuario ha cambiado"
 done
+# The field demo: fields from the camera, field mode in the window.
+rm -f "$REGISTRO" "$REGISTRO.camara"
+(cd "$t" && "$guion" "$t/build" "$t/demo" --campo) >/dev/null
+grep -qx "argumentos: --campo" "$REGISTRO" || falla campo "la ventana no mide el campo"
+esperar_camara
+grep -q -- "--campo [0-9]" "$REGISTRO.camara" || falla campo "la cámara no escribe campos"
 [ $fallos -eq 0 ] && echo "demo: correcto"
 exit $((fallos > 0))

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The folder listing: which entries become frames, and in which order.
 #include "Comun.h"
-#include "UQuorvel.h"
+#include "Listado.h"
 
 #include <gtest/gtest.h>
 
