@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Entorno.h"
+#include "Errores.h"
 #include "Numeros.h"
 #include "UQuorvel.h"
 #include "USelDir.h"
@@ -8,6 +9,7 @@
 #include <QApplication>
 #include <QLocale>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -33,7 +35,8 @@ const char* const Ayuda =
 // Written in full to standard output, or a message and status 1 (a closed or full output).
 int Imprimir(const std::string& texto) {
     if (std::fputs(texto.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
-        std::perror("quorvel: no se puede escribir en la salida estándar");
+        std::fprintf(stderr, "quorvel: no se puede escribir en la salida estándar: %s\n",
+                     DescripcionError(errno).c_str());
         return 1;
     }
     return 0;

@@ -7,8 +7,10 @@
 #include "UTPlaca.h"
 #include "Version.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -122,6 +124,7 @@ TEST_F(Campo, MedianasComoQuorvelMedir) {
         ComoImpreso(hfd[i].second, filas[i].at("HFD"));
     }
     EXPECT_EQ(v->windowTitle(), QString("Quorvel - campo (%1 estrellas)").arg(ultimas));
+    v->Timer1->stop(); // no tick inside the reset's message processing to measure again
     v->PuestaACero();
     EXPECT_EQ(v->windowTitle(), "Quorvel - campo") << "a new run has no latest frame";
 }
@@ -192,4 +195,12 @@ TEST(Argumentos, UsoAyudaYVersion) {
             EXPECT_EQ(error.count('\n'), 1) << "one line";
         }
     }
+    if (!QFile::exists("/dev/full")) return;
+    QProcess lleno; // the version written to a full disk is a failure, not a success
+    lleno.setStandardOutputFile("/dev/full");
+    lleno.start(QUORVEL, {"--version"});
+    ASSERT_TRUE(lleno.waitForFinished(20000));
+    EXPECT_EQ(lleno.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(lleno.readAllStandardError())
+                    .startsWith("quorvel: no se puede escribir en la salida estándar: "));
 }
