@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // One listed frame's step, without a window: both measurements and the judgement of frames
 // that fail or are still being written.
-#include "Campo.h"
 #include "Campos.h"
 #include "Comun.h"
 #include "MedidaFoto.h"
@@ -39,25 +38,6 @@ TEST(MedidaFoto, EstrellaComoMedirEstrella) {
     EXPECT_EQ(r.Maximo, f.Maximo);
     EXPECT_EQ(r.FWHM, f.FWHM);
     EXPECT_EQ(r.HFD, f.HFD);
-}
-
-TEST(MedidaFoto, CampoComoMedirCampo) {
-    CarpetaTemporal d;
-    const auto fotos = SerieDeCampos(3);
-    for (size_t i = 0; i < fotos.size(); ++i) {
-        SCOPED_TRACE(i);
-        GuardarFichero(d / "c.fits", fotos[i]);
-        TPlaca placa;
-        ASSERT_TRUE(placa.LeerFits(d / "c.fits"));
-        const TMedidaCampo m = MedirCampo(placa);
-        ASSERT_GE(m.Estrellas.size(), 5u);
-        const TResultadoFoto r = Medir(d / "c.fits", TModoMedida::Campo);
-        EXPECT_EQ(r.Estado, TResultadoFoto::Medida);
-        EXPECT_EQ(r.Estrellas, static_cast<int32_t>(m.Estrellas.size()));
-        EXPECT_EQ(r.Maximo, m.Maximo);
-        EXPECT_EQ(r.FWHM, m.FWHM);
-        EXPECT_EQ(r.HFD, m.HFD);
-    }
 }
 
 // The window's single star on pure noise gives believable figures; the field gives none.
