@@ -1,17 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "UQuorvel.h"
 
+#include "Ajustes.h"
 #include "Entorno.h"
 #include "Errores.h"
-#include "Medida.h"
+#include "Listado.h"
 #include "Reloj.h"
 #include "USelDir.h"
-#include "UTPlaca.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -20,16 +21,8 @@
 #include <QScreen>
 #include <QTimer>
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <ctime>
-#include <dirent.h>
-#include <fcntl.h>
-#include <stdexcept>
-#include <sys/stat.h>
+#include <chrono>
+#include <thread>
 #include <unistd.h>
 
 TFSelDir* FSelDir = nullptr;
@@ -45,83 +38,6 @@ std::string ABytes(const QString& s) {
     return QFile::encodeName(s).toStdString();
 }
 
-bool ExisteFichero(const std::string& ruta) {
-    struct stat st {};
-    return ::stat(ruta.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-}
-
-// Opened without blocking and checked on the descriptor: a FIFO or a device of that name is a
-// settings file that cannot be read, not one to wait on.
-std::string LeerPrimeraLinea(const std::string& ruta) {
-    const int fd = ::open(ruta.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) throw std::runtime_error("No se puede abrir " + ruta + ": " + DescripcionError(errno));
-    const struct Cerrar {
-        int fd;
-        ~Cerrar() { ::close(fd); }
-    } cerrar{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        throw std::runtime_error("No se puede leer " + ruta + ": no es un fichero regular");
-    std::string linea;
-    char bloque[4096];
-    for (;;) {
-        const ssize_t n = ::read(fd, bloque, sizeof bloque);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0)
-            throw std::runtime_error("No se puede leer " + ruta + ": " + DescripcionError(errno));
-        const char* fin = std::find(bloque, bloque + n, '\n');
-        linea.append(bloque, static_cast<size_t>(fin - bloque));
-        if (n == 0 || fin != bloque + n) break;
-    }
-    linea.erase(std::remove(linea.begin(), linea.end(), '\r'), linea.end());
-    return linea;
-}
-
-// A file last modified within this time may still be in the middle of being written.
-constexpr int64_t SegundosDeEscritura = 10;
-
-bool EnEscritura(const std::string& ruta) {
-    struct stat st {};
-    timespec ahora{};
-    if (::stat(ruta.c_str(), &st) != 0 || ::clock_gettime(CLOCK_REALTIME, &ahora) != 0)
-        return false;
-    const int64_t edadNs = (static_cast<int64_t>(ahora.tv_sec) - st.st_mtim.tv_sec) * 1000000000 +
-                           (ahora.tv_nsec - st.st_mtim.tv_nsec);
-    // Either way: a clock far ahead on the writer's side must not hold the watch up for good.
-    return std::llabs(edadNs) < SegundosDeEscritura * 1000000000;
-}
-
-// Written beside the old file and renamed over it, so a failed write never leaves a
-// truncated setting behind.
-void EscribirLinea(const std::string& ruta, const std::string& linea) {
-    const std::string temporal = ruta + ".tmp";
-    FILE* f = std::fopen(temporal.c_str(), "wb");
-    if (!f)
-        throw std::runtime_error("No se puede escribir " + ruta + ": " + DescripcionError(errno));
-    const std::string contenido = linea + "\r\n";
-    const bool escrito = std::fwrite(contenido.data(), 1, contenido.size(), f) == contenido.size();
-    const bool cerrado = std::fclose(f) == 0;
-    if (!escrito || !cerrado || std::rename(temporal.c_str(), ruta.c_str()) != 0) {
-        const std::string causa = DescripcionError(errno);
-        std::remove(temporal.c_str());
-        throw std::runtime_error("No se puede escribir " + ruta + ": " + causa);
-    }
-}
-
-char MinusculaLatin1(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7))
-        return static_cast<char>(u + 32);
-    return c;
-}
-
-// The name with ASCII letters folded to upper case: the listing's first sort key.
-std::string Plegado(std::string nombre) {
-    for (char& c : nombre)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return nombre;
-}
-
 void AplicarFuente(QWidget* w, const QString& familia, int pixeles) {
     QFont f(familia);
     f.setStyleHint(QFont::SansSerif);
@@ -131,41 +47,10 @@ void AplicarFuente(QWidget* w, const QString& familia, int pixeles) {
 
 } // namespace
 
-bool EsExtensionFits(const std::string& ruta) {
-    std::string texto(ruta);
-    std::transform(texto.begin(), texto.end(), texto.begin(), MinusculaLatin1);
-    const size_t barra = texto.rfind('/');
-    const size_t punto = texto.rfind('.');
-    if (punto == std::string::npos || (barra != std::string::npos && punto < barra)) return false;
-    const std::string extension = texto.substr(punto, 5);
-    return extension == ".fit" || extension == ".fts" || extension == ".fits";
-}
-
-std::vector<std::string> FotosDeCarpeta(const std::string& carpeta) {
-    // (folded name, name): the same order from one tick to the next, whatever the file system.
-    std::vector<std::pair<std::string, std::string>> nombres;
-    if (DIR* d = ::opendir(carpeta.empty() ? "/" : carpeta.c_str())) {
-        while (const dirent* e = ::readdir(d)) {
-            if (e->d_name[0] == '.') continue; // hidden files, "." and ".."
-            struct stat st {};
-            const std::string ruta = carpeta + "/" + e->d_name;
-            if (::stat(ruta.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-                nombres.emplace_back(Plegado(e->d_name), e->d_name);
-        }
-        ::closedir(d);
-    }
-    std::sort(nombres.begin(), nombres.end());
-    std::vector<std::string> lista;
-    lista.reserve(nombres.size());
-    for (const auto& n : nombres) lista.push_back(carpeta + "/" + n.second);
-    // From the last entry to the first, so deletions leave the rest in place.
-    for (size_t i = lista.size(); i-- > 0;)
-        if (!EsExtensionFits(lista[i])) lista.erase(lista.begin() + static_cast<std::ptrdiff_t>(i));
-    return lista;
-}
-
-TFQuorvel::TFQuorvel(const std::string& dirPrograma, bool crear) : DirPrograma(dirPrograma) {
-    setWindowTitle("Quorvel");
+TFQuorvel::TFQuorvel(const std::string& dirPrograma, bool crear, TModoMedida modo)
+    : DirPrograma(dirPrograma), Modo(modo) {
+    MostrarEstrellas(-1);
+    setWindowIcon(QIcon(":/org.quorvel.Quorvel.svg"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -314,6 +199,19 @@ void TFQuorvel::Button2Click() {
 void TFQuorvel::VaciarListaFotos() {
     ListaFotos->clear();
     FotosProcesadas = 0;
+    MostrarEstrellas(-1);
+}
+
+void TFQuorvel::MostrarEstrellas(int32_t estrellas) {
+    // The title is where the field mode shows itself, with the stars of the latest frame.
+    QString titulo = "Quorvel";
+    if (Modo == TModoMedida::Campo) {
+        titulo += " - campo";
+        if (estrellas >= 0)
+            titulo += QString(" (%1 %2)").arg(estrellas).arg(estrellas == 1 ? "estrella"
+                                                                            : "estrellas");
+    }
+    setWindowTitle(titulo);
 }
 
 void TFQuorvel::Timer1Timer() {
@@ -344,8 +242,12 @@ void TFQuorvel::ListarFotos() {
 
 void TFQuorvel::Esperar(int32_t ms) {
     const uint32_t inicio = ContadorMs();
-    while (static_cast<int64_t>(static_cast<uint32_t>(ContadorMs() - inicio)) <=
-           static_cast<int64_t>(ms)) {
+    for (;;) {
+        const int64_t transcurrido = static_cast<uint32_t>(ContadorMs() - inicio);
+        if (transcurrido > static_cast<int64_t>(ms)) return;
+        // Asleep rather than spinning: the thread is held all the same, and an idle window
+        // leaves the processor (and a laptop's battery) alone.
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms - transcurrido + 1));
     }
 }
 
@@ -354,24 +256,22 @@ void TFQuorvel::ProcesarFotos() {
     TListaAcumulada ListaAcumulada;
     const int n = ListaFotos->count();
     for (int k = FotosProcesadas; k < n; ++k) {
-        TPlaca Placa; // released at the end of the entry, whatever happened
-        std::string ruta;
         try {
             const QListWidgetItem* item = ListaFotos->item(k);
             if (!item)
                 throw ErrorRango("La lista de fotos ya no tiene la posición " + std::to_string(k));
-            ruta = item->data(RutaReal).toByteArray().toStdString();
-            Placa.LeerFits(ruta);
-            const TFigurasFoco f = MedirEstrella(Placa, ListaOrdenada, ListaAcumulada);
-            MostrarMedidas(k, f.Maximo, f.FWHM, f.HFD);
-        } catch (const ErrorIncompleto&) {
-            // Still being written: this entry, and those after it, wait for the next tick.
-            if (EnEscritura(ruta)) {
+            const TResultadoFoto r = MedirFoto(item->data(RutaReal).toByteArray().toStdString(),
+                                               Modo, ListaOrdenada, ListaAcumulada);
+            if (r.Estado == TResultadoFoto::Pendiente) {
+                // This entry, and those after it, wait for the next tick.
                 FotosProcesadas = k;
                 return;
             }
+            if (r.Estado != TResultadoFoto::Saltada && Modo == TModoMedida::Campo)
+                MostrarEstrellas(r.Estrellas);
+            if (r.Estado == TResultadoFoto::Medida) MostrarMedidas(k, r.Maximo, r.FWHM, r.HFD);
         } catch (...) {
-            // A frame that cannot be loaded or measured is skipped without a word.
+            // An entry gone from the list, or a failed display: skipped without a word.
         }
     }
     FotosProcesadas = ListaFotos->count();

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The main window: layout, settings file, the two commands and the folder watch cycle.
+// The main window: layout, the two commands and the folder watch cycle.
 #include "HistorialFoco.h"
+#include "MedidaFoto.h"
 
 #include <QString>
 #include <cstdint>
@@ -23,8 +24,10 @@ class TFQuorvel : public THistorialFoco {
     Q_OBJECT
 public:
     // dirPrograma: where "quorvel.ini" lives; empty means the choice of DirectorioDeAjustes()
-    // (Entorno.h). Tests pass crear = false, set the seams below and then call Crear().
-    explicit TFQuorvel(const std::string& dirPrograma = {}, bool crear = true);
+    // (Entorno.h). Tests pass crear = false, set the seams below and then call Crear(). modo:
+    // how every frame is measured, for the window's whole life.
+    explicit TFQuorvel(const std::string& dirPrograma = {}, bool crear = true,
+                       TModoMedida modo = TModoMedida::Estrella);
     void Crear(); // the creation handler, through the error box
 
     void FormCreate();
@@ -47,6 +50,7 @@ public:
     QTimer* Timer1;
     int32_t FotosProcesadas = 0;
     std::string DirPrograma;
+    const TModoMedida Modo;
 
     // The watched folder as bytes: what Edit1 shows, or the exact name it was set from.
     std::string Carpeta() const;
@@ -62,15 +66,11 @@ private:
     void Ejecutar(const std::function<void()>& cuerpo);
     std::string ArchivoAjustes() const;
     void Centrar(); // the window's frame in the middle of the screen
+    // The title; in field mode with the stars used in the latest frame (none yet: -1).
+    void MostrarEstrellas(int32_t estrellas);
 
     std::string carpetaBytes_;
     bool enCiclo_ = false;         // a tick that comes due inside a cycle is not run
     bool cierrePendiente_ = false; // closed during a cycle: close when the cycle ends
     bool centradoConMarco_ = false;
 };
-
-// The folder's regular, non-hidden files as full paths, names in a fixed order (ASCII letters
-// folded to upper case, then bytes), keeping only the FITS extensions.
-std::vector<std::string> FotosDeCarpeta(const std::string& carpeta);
-// Whether a path's extension (lower-cased, cut to five characters) is ".fit", ".fts" or ".fits".
-bool EsExtensionFits(const std::string& ruta);

@@ -33,16 +33,28 @@ if [ -x "$build/bench/quorvel_tramo" ]; then
     [ -n "$tramo" ] || tramo=-
 fi
 
+# The same in field mode, on fields of 200 stars, beside the field measurement's own time.
+tramo_campo=-
+medida_campo=-
+if [ -x "$build/bench/quorvel_tramo" ]; then
+    echo "El tramo más largo de la ventana en modo campo..." >&2
+    QT_QPA_PLATFORM=offscreen "$build/bench/quorvel_tramo" --campo >"$carpeta/campo.txt" 2>/dev/null || true
+    tramo_campo=$(sed -n 's/^tramo máximo \([0-9.]*\) ms$/\1/p' "$carpeta/campo.txt" | tail -1)
+    medida_campo=$(sed -n 's/^medida del campo \([0-9.]*\) ms por foto.*$/\1/p' "$carpeta/campo.txt")
+    [ -n "$tramo_campo" ] && [ -n "$medida_campo" ] || { tramo_campo=-; medida_campo=-; }
+fi
+
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
 nucleos=$(nproc)
 memoria=$(awk '/^MemTotal/ { printf "%.0f", $2 / 1048576 }' /proc/meminfo)
 version=$(git rev-parse --short HEAD 2>/dev/null || echo "?")
 
 /usr/bin/python3 - "$carpeta/bench.json" "$carpeta/python.txt" "$tramo" "$cpu" "$nucleos" \
-    "$memoria" "$version" <<'EOF'
+    "$memoria" "$version" "$tramo_campo" "$medida_campo" <<'EOF'
 import json, sys
 
-bench_json, python_txt, tramo, cpu, nucleos, memoria, version = sys.argv[1:]
+(bench_json, python_txt, tramo, cpu, nucleos, memoria, version, tramo_campo,
+ medida_campo) = sys.argv[1:]
 ESCALA = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
 tiempos = {}  # "BM_Suelo/1920x1080" -> processor ms, median of the repetitions
 for b in json.load(open(bench_json))["benchmarks"]:
@@ -102,4 +114,11 @@ fila("Python pipeline (astropy, sep, scipy), per frame", comparada(python))
 fila("Python ÷ `quorvel-medir`", [cociente(t) for t in TAMANOS[:2]] + [""])
 fila("window: longest stretch without processing messages, backlog of 6000 × 4000 frames",
      ["", RAYA if tramo == "-" else ms(float(tramo)), ""])
+if tramo_campo == "-":
+    celda = RAYA
+else:
+    t, m = float(tramo_campo), float(medida_campo)
+    celda = f"{ms(t)} ({t / m:.2f} × `MedirCampo`'s {ms(m)})"
+fila("window `--campo`: longest stretch, backlog of 6000 × 4000 fields of 200 stars",
+     ["", celda, ""])
 EOF

@@ -1,25 +1,16 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Takes docs/quorvel.png: the demo of ./run.sh under a virtual X server, photographed once the
-# simulated camera has written 25 frames into demo/.
+# Takes the README's screenshots under a virtual X server:
+# - docs/quorvel.png: the demo of ./run.sh, photographed once the simulated camera has written
+#   25 frames into demo/;
+# - docs/campo-estrella.png and docs/campo-campo.png: one simulated run of 25 full fields
+#   (1600 x 1200, 200 stars) in demo/, watched by the window in its default mode and with
+#   --campo, with a window manager so that the title (the field mode's star count) shows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./setup.sh
+./setup.sh openbox x11-utils
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2 --target quorvel quorvel-simular
-
-# The folder box must show the demo folder: run.sh writes it into a missing setting. The
-# user's own setting comes back afterwards.
-ajuste=build/app/quorvel.ini
-guardado=$(mktemp)
-tenia=0
-if [ -f "$ajuste" ]; then cp "$ajuste" "$guardado"; tenia=1; fi
-devolver() {
-    if [ "$tenia" = 1 ]; then cp "$guardado" "$ajuste"; fi
-    rm -f "$guardado"
-}
-trap devolver EXIT
-rm -f "$ajuste"
 
 xvfb-run -a -s "-screen 0 640x560x24" bash -c '
     setsid ./run.sh >/dev/null 2>&1 & demo=$!
@@ -31,3 +22,28 @@ xvfb-run -a -s "-screen 0 640x560x24" bash -c '
     import -window Quorvel docs/quorvel.png
     kill -- -$demo'
 echo "docs/quorvel.png"
+
+# The field run, written at once; then each mode watches it, from the demo's own copy of the
+# program and its own setting, as scripts/demo.sh runs it.
+demo=$PWD/demo
+mkdir -p "$demo"
+rm -f "$demo"/foco_*.fits
+build/tools/quorvel-simular --campo 200 --ancho 1600 --alto 1200 --sigma-min 1.0 \
+    --sigma-max 3.2 --fotos 25 --intervalo 0 --semilla 11 "$demo" >/dev/null
+mkdir -p "$demo/.programa/ajustes/quorvel"
+cp -f build/app/quorvel "$demo/.programa/quorvel"
+printf '%s\r\n' "$demo" >"$demo/.programa/ajustes/quorvel/quorvel.ini"
+for modo in estrella campo; do
+    argumento=""
+    [ "$modo" = campo ] && argumento=--campo
+    XDG_CONFIG_HOME="$demo/.programa/ajustes" xvfb-run -a -s "-screen 0 640x600x24" bash -c '
+        openbox >/dev/null 2>&1 & wm=$!
+        sleep 1
+        "$1/.programa/quorvel" $2 & programa=$!
+        sleep 8 # 25 fields listed, measured and drawn
+        id=$(xwininfo -root -tree | awk "/\"Quorvel/ { print \$1; exit }")
+        import -frame -window "$id" "$3"
+        kill $programa $wm' _ "$demo" "$argumento" "docs/campo-$modo.png"
+    echo "docs/campo-$modo.png"
+done
+rm -f "$demo"/foco_*.fits

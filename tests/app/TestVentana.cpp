@@ -5,6 +5,9 @@
 #include "USelDir.h"
 
 #include <QApplication>
+#include <QIcon>
+#include <QImage>
+#include <QSet>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,6 +23,7 @@
 #include <sstream>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -283,6 +287,43 @@ TEST_F(Vigilancia, CarpetaQueDesapareceYVuelve) {
     EXPECT_EQ(v->XCrudas(), (std::vector<double>{0, 0, 1, 1}));
 }
 
+// The camera's counter grows a digit: the new frame comes after the known ones, measured once.
+TEST_F(Vigilancia, ContadorQueCreceUnDigito) {
+    for (const int ultimo : {9, 99}) {
+        SCOPED_TRACE(ultimo);
+        fs::remove_all(fotos.ruta);
+        fs::create_directory(fotos.ruta);
+        for (int i = 1; i <= ultimo; ++i) Foto("f_" + std::to_string(i) + ".fits", 10000);
+        Arrancar();
+        v->Timer1Timer();
+        Foto("f_" + std::to_string(ultimo + 1) + ".fits", 30000);
+        v->Timer1Timer();
+        ASSERT_EQ(v->FotosProcesadas, ultimo + 1);
+        const TFastLineSeries& maximos = v->Chart1->Series(0);
+        ASSERT_EQ(maximos.Count(), ultimo + 1);
+        EXPECT_EQ(maximos.XValues[ultimo], ultimo);
+        EXPECT_GT(maximos.YValues[ultimo], 20000) << "the new frame, not the last one again";
+        EXPECT_LT(maximos.YValues[ultimo - 1], 20000);
+    }
+}
+
+// A complete frame whose header holds a value that is no number is bad, not half written:
+// skipped at once, the frames after it measured in the same tick.
+TEST_F(Vigilancia, FotoCompletaConValorMaloSeSaltaEnSeguida) {
+    std::string mala = FotoConEstrella(20000);
+    const std::string naxis1 = TarjetaFits("NAXIS1", "64");
+    const size_t donde = mala.find(naxis1.substr(0, 30));
+    ASSERT_NE(donde, std::string::npos);
+    mala.replace(donde, 80, TarjetaFits("NAXIS1", "'abc'"));
+    Foto("a.fits");
+    GuardarFichero(fotos / "b.fits", mala);
+    Foto("c.fits");
+    Arrancar();
+    v->Timer1Timer();
+    EXPECT_EQ(v->FotosProcesadas, 3);
+    EXPECT_EQ(v->XCrudas(), (std::vector<double>{0, 2}));
+}
+
 TEST_F(Vigilancia, PuestaACeroDurantUnCiclo) {
     for (const char* n : {"a.fits", "b.fits", "c.fits", "d.fits"}) Foto(n);
     Arrancar();
@@ -432,6 +473,43 @@ TEST_F(Vigilancia, ExtremoAExtremoConLaCamaraSimulada) {
     EXPECT_EQ(v->Medias(), 2);
     EXPECT_NE(v->Label7->text(), "0");
     EXPECT_TRUE(v->errores.isEmpty());
+}
+
+// The wait holds the thread for longer than asked, asleep: the processor time it takes is a
+// small part of the wait (a spin would take all of it).
+TEST(Espera, DuermeMasDeLoPedido) {
+    const auto procesador = [] {
+        timespec t{};
+        ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+    };
+    for (const int32_t ms : {0, 1, 100, 300}) {
+        const auto inicio = std::chrono::steady_clock::now();
+        const double cpu = procesador();
+        TFQuorvel::Esperar(ms);
+        const double gastado = procesador() - cpu;
+        EXPECT_GT(std::chrono::steady_clock::now() - inicio, std::chrono::milliseconds(ms)) << ms;
+        if (ms >= 100) {
+            EXPECT_LT(gastado, ms / 10.0) << ms;
+        }
+    }
+    const auto inicio = std::chrono::steady_clock::now();
+    TFQuorvel::Esperar(-5);
+    EXPECT_LT(std::chrono::steady_clock::now() - inicio, std::chrono::seconds(5));
+}
+
+TEST(Icono, ElDelProyecto) {
+    CarpetaTemporal programa;
+    Ventana v(programa.ruta.string() + "/");
+    const QIcon icono = v.windowIcon();
+    ASSERT_FALSE(icono.isNull());
+    const QImage imagen = icono.pixmap(48, 48).toImage();
+    ASSERT_FALSE(imagen.isNull()) << "the icon cannot be drawn (Qt's SVG support missing?)";
+    // Drawn from the project's picture, not blank: more than one colour on it.
+    QSet<QRgb> colores;
+    for (int y = 0; y < imagen.height(); ++y)
+        for (int x = 0; x < imagen.width(); ++x) colores.insert(imagen.pixel(x, y));
+    EXPECT_GT(colores.size(), 2);
 }
 
 int main(int argc, char** argv) {

@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The settings file "quorvel.ini": one line, the watched folder, ended by CR LF.
+#include <string>
+
+// Whether something that is not a directory has this name.
+bool ExisteFichero(const std::string& ruta);
+// The first line, carriage returns left out. A FIFO or a device of that name is refused, not
+// waited on; raises std::runtime_error with a Spanish message when it cannot be read.
+std::string LeerPrimeraLinea(const std::string& ruta);
+// Replaces the file by the line and CR LF, written beside it first: a failed write never leaves
+// a truncated setting behind. Raises std::runtime_error naming the file and the cause.
+void EscribirLinea(const std::string& ruta, const std::string& linea);
