@@ -24,7 +24,7 @@ void LeerSeparadores() {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QGuiApplication::setDesktopFileName("org.quorvel.Quorvel"); // the menu entry of its windows
+    QGuiApplication::setDesktopFileName("org.quorvel.quorvel"); // the menu entry of its windows
     CargarTraduccionQt(); // without it the toolkit's own buttons stay in English
     LeerSeparadores();
     TFQuorvel FQuorvel;
