@@ -6,7 +6,7 @@ set -euo pipefail
 paquetes=(cmake g++ make pkg-config qt6-base-dev qt6-svg-dev libgtest-dev libbenchmark-dev
           libcfitsio-dev libsep-dev libgsl-dev clang libclang-rt-14-dev fonts-comic-neue xvfb xauth
           imagemagick locales qt6-translations-l10n desktop-file-utils appstream man-db dpkg-dev file
-          "$@")
+          debhelper lintian "$@")
 faltan=()
 for p in "${paquetes[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || faltan+=("$p")

@@ -50,7 +50,7 @@ void AplicarFuente(QWidget* w, const QString& familia, int pixeles) {
 TFQuorvel::TFQuorvel(const std::string& dirPrograma, bool crear, TModoMedida modo)
     : DirPrograma(dirPrograma), Modo(modo) {
     MostrarEstrellas(-1);
-    setWindowIcon(QIcon(":/org.quorvel.Quorvel.svg"));
+    setWindowIcon(QIcon(":/org.quorvel.quorvel.svg"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);

@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     }
     int argcQt = 1; // the toolkit sees no argument
     QApplication app(argcQt, argv);
-    QGuiApplication::setDesktopFileName("org.quorvel.Quorvel"); // the menu entry of its windows
+    QGuiApplication::setDesktopFileName("org.quorvel.quorvel"); // the menu entry of its windows
     CargarTraduccionQt(); // without it the toolkit's own buttons stay in English
     LeerSeparadores();
     TFQuorvel FQuorvel({}, true, modo);

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs a build into a scratch folder and checks what a desktop reads there: the programs,
-# the menu entry, the icon, the metadata and the manuals. Exit 77 (skipped) without the
-# validators.
+# the menu entry, the icon, the metadata and the manuals, which must pass the validators without
+# a single note. Exit 77 (skipped) without the validators.
 set -euo pipefail
 construccion=$1
 id=$2
-for herramienta in desktop-file-validate appstreamcli man; do
+fuente=$3
+for herramienta in desktop-file-validate appstreamcli man dpkg-parsechangelog; do
     if ! command -v "$herramienta" >/dev/null; then
         echo "falta $herramienta: prueba omitida"
         exit 77
@@ -35,6 +36,22 @@ icono="$usr/share/icons/hicolor/scalable/apps/$id.svg"
 [ -f "$icono" ] || { echo "no se instaló $icono"; exit 1; }
 grep -qx "Icon=$id" "$usr/share/applications/$id.desktop"
 
-desktop-file-validate "$usr/share/applications/$id.desktop"
-appstreamcli validate --no-net "$usr/share/metainfo/$id.metainfo.xml"
+# Both validators exit 0 on hints and pedantic notes; any line they print is a fault here.
+notas=$(desktop-file-validate "$usr/share/applications/$id.desktop" 2>&1) || true
+notas+=$(appstreamcli validate --pedantic --no-net "$usr/share/metainfo/$id.metainfo.xml" 2>&1 |
+    grep '^[EWIP]:') || true
+[ -z "$notas" ] || { echo "$notas"; exit 1; }
+
+# The metadata's releases are the changelog's entries, dated on the day their writer saw.
+metadatos=$(grep -o '<release version="[^"]*" date="[^"]*"' "$usr/share/metainfo/$id.metainfo.xml")
+cambios=$(dpkg-parsechangelog -l "$fuente/debian/changelog" --format rfc822 --all |
+    awk '/^Version:/ { v = $2 } /^Date:/ { sub(/^Date: /, ""); print v "\t" $0 }' |
+    while IFS=$'\t' read -r version fecha; do
+        printf '<release version="%s" date="%s"\n' "$version" "$(date -d "${fecha% *}" +%F)"
+    done)
+[ "$metadatos" = "$cambios" ] || {
+    printf 'las versiones del AppStream no son las de debian/changelog:\n%s\n--\n%s\n' \
+        "$metadatos" "$cambios"
+    exit 1
+}
 echo "instalación correcta en $destino"
