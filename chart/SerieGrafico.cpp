@@ -79,7 +79,6 @@ TColor TFastLineSeries::ValueColor(int32_t i) const {
 }
 
 void TFastLineSeries::SetSeriesColor(TColor c) {
-    Color = c;
     Lapiz.Color = c;
     Cambio();
 }
