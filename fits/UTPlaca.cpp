@@ -175,7 +175,7 @@ uint16_t TPlaca::Alto() const {
 
 uint16_t TPlaca::Pixel(int64_t X, int64_t Y) const {
     if (X < 0 || Y < 0 || X >= PrimerEje || Y >= SegundoEje || Imagen.empty()) return 0;
-    return Imagen.Datos()[static_cast<size_t>(Y) * Imagen.size() + static_cast<size_t>(X)];
+    return Imagen.Datos()[static_cast<size_t>(Y) * Imagen.Columnas() + static_cast<size_t>(X)];
 }
 
 std::string TPlaca::LeerClave(const std::string& Nombre) const {

@@ -168,7 +168,7 @@ void TMedida::CalcularCentroideExacto() {
     const uint16_t* matriz = Imagen.Datos();
     const int64_t ancho = Placa.Ancho(), alto = Placa.Alto();
     const int64_t desde = std::max<int64_t>(x0, 0), hasta = std::min<int64_t>(x1, ancho - 1);
-    if (matriz && Imagen.size() == static_cast<size_t>(ancho) &&
+    if (matriz && Imagen.Columnas() == static_cast<size_t>(ancho) &&
         Imagen.Alto() == static_cast<size_t>(alto) && desde <= hasta)
         sumas = SumarFilas(matriz, ancho, static_cast<uint32_t>(desde),
                            static_cast<uint32_t>(hasta + 1), std::max<int64_t>(y0, 0),
