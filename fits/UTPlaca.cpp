@@ -139,7 +139,7 @@ void FITSImageArea::Liberar() {
 
 namespace {
 // The trimmed text as a view: the card loops run on every lookup and allocate nothing.
-std::string_view Recorte(std::string_view texto) {
+std::string_view SinBlancos(std::string_view texto) {
     const auto blanco = [](char c) { return static_cast<unsigned char>(c) <= 32; };
     while (!texto.empty() && blanco(texto.front())) texto.remove_prefix(1);
     while (!texto.empty() && blanco(texto.back())) texto.remove_suffix(1);
@@ -147,12 +147,12 @@ std::string_view Recorte(std::string_view texto) {
 }
 // Columns 1-8 of a card, trimmed.
 std::string_view Clave(std::string_view tarjeta) {
-    return Recorte(tarjeta.substr(0, 8));
+    return SinBlancos(tarjeta.substr(0, 8));
 }
 } // namespace
 
-std::string Recortar(const std::string& texto) {
-    return std::string(Recorte(texto));
+std::string QuitarBlancos(const std::string& texto) {
+    return std::string(SinBlancos(texto));
 }
 
 TPlaca::TPlaca() {
@@ -184,12 +184,12 @@ std::string TPlaca::LeerClave(const std::string& Nombre) const {
         std::string valor = tarjeta.size() > 9 ? tarjeta.substr(9, 70) : std::string();
         const size_t barra = valor.find('/');
         if (barra != std::string::npos) valor.erase(barra);
-        valor = Recortar(valor);
+        valor = QuitarBlancos(valor);
         if (valor.empty()) throw ErrorRango("Valor vacío en la tarjeta " + Nombre);
         if (valor.front() == '\'') valor.erase(0, 1);
         if (valor.empty()) throw ErrorRango("Valor vacío en la tarjeta " + Nombre);
         if (valor.back() == '\'') valor.pop_back();
-        return Recortar(valor);
+        return QuitarBlancos(valor);
     }
     return {};
 }
@@ -222,7 +222,7 @@ void TPlaca::EscribirClave(const std::string& Nombre, const std::string& Valor,
 bool LeerRegistroCabecera(const char* registro) {
     for (size_t k = 0; k < Registro / Tarjeta; ++k) {
         const std::string_view tarjeta(registro + k * Tarjeta, Tarjeta);
-        if (Recorte(tarjeta) == "END") return true;
+        if (SinBlancos(tarjeta) == "END") return true;
         Cabecera.emplace_back(tarjeta);
     }
     return false;

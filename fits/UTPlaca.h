@@ -90,4 +90,4 @@ public:
 bool LeerRegistroCabecera(const char* registro);
 
 // Removes leading and trailing characters with codes 0 to 32.
-std::string Recortar(const std::string& texto);
+std::string QuitarBlancos(const std::string& texto);
