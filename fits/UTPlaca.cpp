@@ -2,18 +2,15 @@
 #include "UTPlaca.h"
 
 #include "Errores.h"
+#include "Ficheros.h"
 #include "Numeros.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
 #include <new>
-#include <sys/mman.h>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <sys/mman.h>
 
 std::vector<std::string> Cabecera;
 FITSImageArea Imagen;
@@ -31,44 +28,30 @@ constexpr size_t Tarjeta = 80;
 // would hold a file of any size in memory.
 constexpr size_t MaxRegistrosCabecera = 1000;
 
-// A read-only descriptor of a regular file, closed on every way out of the load. The open
-// never blocks and the type is checked on the descriptor itself, so a FIFO or a device swapped
-// in after the existence test is refused rather than read.
+// The frame file, closed on every way out of the load; its failures are the loader's errors.
 class Archivo {
 public:
-    explicit Archivo(const std::string& nombre)
-        : fd_(::open(nombre.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
-        if (fd_ < 0) throw ErrorConversion("No se puede abrir el fichero " + nombre);
-        struct stat st {};
-        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-            ::close(fd_);
+    explicit Archivo(const std::string& nombre) : fichero_(nombre) {
+        if (fichero_.Estado() == TFicheroRegular::TEstado::NoSeAbre)
+            throw ErrorConversion("No se puede abrir el fichero " + nombre);
+        if (fichero_.Estado() == TFicheroRegular::TEstado::NoEsRegular)
             throw ErrorConversion("No es un fichero regular: " + nombre);
-        }
     }
-    ~Archivo() { ::close(fd_); }
-    Archivo(const Archivo&) = delete;
-    Archivo& operator=(const Archivo&) = delete;
 
     // Reads up to one record; returns the bytes obtained (fewer only at the end of the file).
     size_t LeerRegistro(char* destino) {
-        size_t leidos = 0;
-        while (leidos < Registro) {
-            const ssize_t n = ::read(fd_, destino + leidos, Registro - leidos);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) throw ErrorConversion("Error de lectura del fichero");
-            if (n == 0) break;
-            leidos += static_cast<size_t>(n);
-        }
-        return leidos;
+        const int64_t n = fichero_.Leer(destino, Registro);
+        if (n < 0) throw ErrorConversion("Error de lectura del fichero");
+        return static_cast<size_t>(n);
     }
     int64_t Tamano() const {
-        struct stat st {};
-        if (::fstat(fd_, &st) != 0) throw ErrorConversion("Error de lectura del fichero");
-        return st.st_size;
+        const int64_t t = fichero_.Tamano();
+        if (t < 0) throw ErrorConversion("Error de lectura del fichero");
+        return t;
     }
 
 private:
-    int fd_;
+    TFicheroRegular fichero_;
 };
 
 // One record's values, big-endian, plus the offset. A whole record at a time and the two
@@ -77,12 +60,6 @@ void Decodificar(const unsigned char* __restrict bytes, uint16_t* __restrict val
                  uint16_t offset) {
     for (size_t j = 0; j < Registro / 2; ++j)
         valores[j] = static_cast<uint16_t>(((bytes[2 * j] << 8) | bytes[2 * j + 1]) + offset);
-}
-
-// Only a regular file counts: a directory has no frame, and a FIFO or a device is no file.
-bool ExisteFichero(const std::string& nombre) {
-    struct stat st {};
-    return ::stat(nombre.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 } // namespace
@@ -229,7 +206,8 @@ bool LeerRegistroCabecera(const char* registro) {
 }
 
 bool TPlaca::LeerFits(const std::string& ArchivoFits) {
-    if (!ExisteFichero(ArchivoFits)) {
+    // Only a regular file counts: a directory has no frame, and a FIFO or a device is no file.
+    if (!EsFicheroRegular(ArchivoFits)) {
         Mensaje = "No se encuentra el fichero " + ArchivoFits;
         return false;
     }
