@@ -126,8 +126,6 @@ TEST(EjeGrafico, RangeFromLimitsOrQualifyingSeries) {
     EXPECT_EQ(inferior.MaximoActual, 4);
 
     eje.SetAutomatic(false);
-    EXPECT_FALSE(eje.AutomaticMinimum);
-    EXPECT_FALSE(eje.AutomaticMaximum);
     eje.SetMaximum(100000);
     eje.SetMinimum(0);
     eje.CalcularRango({&a});
