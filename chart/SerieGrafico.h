@@ -51,6 +51,8 @@ private:
     void Insertar(int32_t i, double v);
     void Vaciar();
     void CalcularEstadisticas() const;
+    // Widens the cached extremes to take v in.
+    void Incluir(double v) const;
 
     std::vector<double> Valores;
     mutable bool Obsoletas = true;
