@@ -47,12 +47,10 @@ public:
     TChartPen TicksInner{clDkGray, 1, true, false};
     TChartPen MinorTicks{clDkGray, 1, true, false};
     TChartPen Grid{clGray, 1, true, true};
-    TChartPen MinorGrid{clGray, 1, false, true};
 
     // Called after a limit or the automatic flag changed.
     std::function<void()> AlCambiar;
 
-    bool Automatic() const { return Automatico; }
     // Sets AutomaticMinimum and AutomaticMaximum to the same value.
     void SetAutomatic(bool v);
     double Minimum() const { return Minimo; }

@@ -42,6 +42,7 @@ struct TDibujoGrafico {
     std::vector<std::vector<TPuntoPixel>> Lineas; // one per series, in list order
 };
 
+// A flat chart: no title, legend or mouse zoom.
 class TModeloGrafico {
 public:
     TModeloGrafico();
@@ -51,13 +52,6 @@ public:
 
     // Percent of the control's width (left, right) or height (top, bottom).
     int MarginLeft = 3, MarginTop = 4, MarginRight = 3, MarginBottom = 4;
-    // Only the flat chart without title, legend or mouse zoom is drawn; the flags are kept
-    // for the set-up.
-    bool View3D = true;
-    bool AllowZoom = true;
-    struct {
-        bool Visible = true;
-    } Title, Legend;
     struct {
         TChartBrush Brush;
         TChartPen Pen{clGray, 1, true, false};

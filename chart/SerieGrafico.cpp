@@ -24,10 +24,7 @@ void TChartValueList::Insertar(int32_t i, double v) {
     // An appended value is the next step of the scan over the list, so fresh statistics
     // take it in place: the display's per-frame queries stay flat however long the run.
     if (alFinal && !Obsoletas) {
-        if (v < Minimo)
-            Minimo = v;
-        else if (v > Maximo)
-            Maximo = v;
+        Incluir(v);
     } else {
         Obsoletas = true;
     }
@@ -38,18 +35,19 @@ void TChartValueList::Vaciar() {
     Obsoletas = true;
 }
 
+void TChartValueList::Incluir(double v) const {
+    if (v < Minimo)
+        Minimo = v;
+    else if (v > Maximo)
+        Maximo = v;
+}
+
 void TChartValueList::CalcularEstadisticas() const {
     if (!Obsoletas) return;
     Minimo = Maximo = 0;
     if (!Valores.empty()) {
         Minimo = Maximo = Valores.front();
-        for (size_t i = 1; i < Valores.size(); ++i) {
-            const double v = Valores[i];
-            if (v < Minimo)
-                Minimo = v;
-            else if (v > Maximo)
-                Maximo = v;
-        }
+        for (size_t i = 1; i < Valores.size(); ++i) Incluir(Valores[i]);
     }
     Obsoletas = false;
 }
@@ -79,7 +77,6 @@ TColor TFastLineSeries::ValueColor(int32_t i) const {
 }
 
 void TFastLineSeries::SetSeriesColor(TColor c) {
-    Color = c;
     Lapiz.Color = c;
     Cambio();
 }

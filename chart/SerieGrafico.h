@@ -4,7 +4,6 @@
 // reads this state when it paints.
 #include <cstdint>
 #include <functional>
-#include <string>
 #include <vector>
 
 // A colour as 0xRRGGBB.
@@ -19,7 +18,7 @@ constexpr TColor clGreen = ColorRGB(0, 128, 0);
 constexpr TColor clGray = ColorRGB(128, 128, 128);
 constexpr TColor clDkGray = ColorRGB(64, 64, 64);
 
-enum class TChartListOrder { loNone, loAscending, loDescending };
+enum class TChartListOrder { loNone, loAscending };
 
 struct TChartPen {
     TColor Color = clBlack;
@@ -37,12 +36,8 @@ struct TChartBrush {
 // asks for them on every frame, and they are recomputed only after a change.
 class TChartValueList {
 public:
-    TChartValueList(std::string nombre, TChartListOrder orden)
-        : Name(std::move(nombre)), Order(orden) {}
+    explicit TChartValueList(TChartListOrder orden) : Order(orden) {}
 
-    std::string Name;
-    double Multiplier = 1;
-    bool DateTime = false;
     TChartListOrder Order;
 
     int32_t Count() const { return static_cast<int32_t>(Valores.size()); }
@@ -56,6 +51,8 @@ private:
     void Insertar(int32_t i, double v);
     void Vaciar();
     void CalcularEstadisticas() const;
+    // Widens the cached extremes to take v in.
+    void Incluir(double v) const;
 
     std::vector<double> Valores;
     mutable bool Obsoletas = true;
@@ -65,11 +62,9 @@ private:
 // A plain polyline through its points, kept in ascending x order.
 class TFastLineSeries {
 public:
-    TChartValueList XValues{"X", TChartListOrder::loAscending};
-    TChartValueList YValues{"Y", TChartListOrder::loNone};
+    TChartValueList XValues{TChartListOrder::loAscending};
+    TChartValueList YValues{TChartListOrder::loNone};
     bool Active = true;
-    bool MarksVisible = false;
-    int MarksArrowLength = 8;
 
     // Called after every change, so that the owner can ask for a repaint.
     std::function<void()> AlCambiar;
@@ -81,16 +76,12 @@ public:
     int32_t Count() const { return XValues.Count(); }
     TColor ValueColor(int32_t i) const;
 
-    double MinXValue() const { return XValues.MinValue(); }
-    double MaxXValue() const { return XValues.MaxValue(); }
     double MinYValue() const { return YValues.MinValue(); }
     double MaxYValue() const { return YValues.MaxValue(); }
 
-    TColor SeriesColor() const { return Color; }
+    // The line is drawn in the series colour.
     void SetSeriesColor(TColor c);
     const TChartPen& LinePen() const { return Lapiz; }
-    // The line's colour is the series colour.
-    void SetLinePenColor(TColor c) { SetSeriesColor(c); }
     void SetLinePenWidth(int ancho);
 
 private:
@@ -99,6 +90,5 @@ private:
     }
 
     std::vector<TColor> Colores;
-    TColor Color = clRed;
     TChartPen Lapiz{clRed, 1, true, false};
 };

@@ -3,7 +3,7 @@
 
 #include "DibujoElemento.h"
 #include "Errores.h"
-#include "ListaUnidades.h"
+#include "Rutas.h"
 
 #include <QApplication>
 #include <QFile>
@@ -14,16 +14,9 @@
 #include <cerrno>
 #include <dirent.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
-
-// "/" stays as it is; any other path loses its trailing separators.
-QByteArray SinSeparadorFinal(QByteArray ruta) {
-    while (ruta.size() > 1 && ruta.endsWith('/')) ruta.chop(1);
-    return ruta;
-}
 
 QByteArray Unir(const QByteArray& carpeta, const QByteArray& nombre) {
     return carpeta.endsWith('/') ? carpeta + nombre : carpeta + "/" + nombre;
@@ -71,16 +64,6 @@ QIcon IconoActual() {
 }
 
 } // namespace
-
-QByteArray DirectorioProceso() {
-    std::vector<char> b(4096);
-    while (!getcwd(b.data(), b.size())) {
-        if (errno != ERANGE) return "/";
-        b.resize(b.size() * 2);
-    }
-    // Linux answers "(unreachable)..." for a directory outside this process's root.
-    return b[0] == '/' ? SinSeparadorFinal(b.data()) : QByteArray("/");
-}
 
 TDirectoryListBox::TDirectoryListBox(QWidget* parent)
     : QListWidget(parent), directorio(DirectorioProceso()) {

@@ -8,10 +8,6 @@
 #include <QString>
 #include <map>
 
-// The process's current directory as the system gives it; "/" when it cannot be had (the
-// directory was removed).
-QByteArray DirectorioProceso();
-
 class TDirectoryListBox : public QListWidget {
     Q_OBJECT
 public:

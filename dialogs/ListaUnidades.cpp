@@ -2,7 +2,7 @@
 #include "ListaUnidades.h"
 
 #include "DibujoElemento.h"
-#include "ListaDirectorios.h"
+#include "Rutas.h"
 
 #include <QApplication>
 #include <QFile>
@@ -102,11 +102,6 @@ std::vector<std::pair<QByteArray, QString>> EtiquetasDispositivos() {
 }
 
 } // namespace
-
-bool EstaBajo(const QByteArray& ruta, const QByteArray& raiz) {
-    if (raiz.isEmpty() || !ruta.startsWith(raiz)) return false;
-    return ruta.size() == raiz.size() || raiz.endsWith('/') || ruta[raiz.size()] == '/';
-}
 
 std::vector<TUnidad> UnidadesDeTabla(const QByteArray& tabla) {
     TUnidad raiz{"/", TTipoUnidad::Fija, {}, {}};

@@ -17,9 +17,6 @@ struct TUnidad {
     QByteArray Dispositivo; // what is mounted: a device, or "server:/export" for a network one
 };
 
-// True when the full path lies in the tree of root `raiz` (the root itself included).
-bool EstaBajo(const QByteArray& ruta, const QByteArray& raiz);
-
 // The drives in a mount table in the /proc/self/mounts layout: pseudo and system file systems
 // left out, "/" always first, the rest in byte order of their mount points. Labels are not
 // filled in here.

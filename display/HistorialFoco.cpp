@@ -58,10 +58,6 @@ QLabel* CrearEtiqueta(QWidget* padre, int left, int top, const QString& texto, i
 TChart* CrearGrafico(QWidget* padre, int top, const char* formato, double incremento) {
     auto* c = new TChart(padre);
     c->setGeometry(13, top, 285, 121);
-    c->Title.Visible = false;
-    c->Legend.Visible = false;
-    c->View3D = false;
-    c->AllowZoom = false;
     c->BottomAxis.Visible = false;
     c->MarginTop = 10;
     c->MarginBottom = 10;
@@ -75,8 +71,6 @@ TChart* CrearGrafico(QWidget* padre, int top, const char* formato, double increm
         TFastLineSeries& s = c->AddSeries();
         s.SetSeriesColor(color);
         s.SetLinePenWidth(ancho);
-        s.MarksVisible = false;
-        s.MarksArrowLength = 8;
     }
     return c;
 }

@@ -2,18 +2,15 @@
 #include "UTPlaca.h"
 
 #include "Errores.h"
+#include "Ficheros.h"
 #include "Numeros.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
 #include <new>
-#include <sys/mman.h>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <sys/mman.h>
 
 std::vector<std::string> Cabecera;
 FITSImageArea Imagen;
@@ -31,44 +28,30 @@ constexpr size_t Tarjeta = 80;
 // would hold a file of any size in memory.
 constexpr size_t MaxRegistrosCabecera = 1000;
 
-// A read-only descriptor of a regular file, closed on every way out of the load. The open
-// never blocks and the type is checked on the descriptor itself, so a FIFO or a device swapped
-// in after the existence test is refused rather than read.
+// The frame file, closed on every way out of the load; its failures are the loader's errors.
 class Archivo {
 public:
-    explicit Archivo(const std::string& nombre)
-        : fd_(::open(nombre.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
-        if (fd_ < 0) throw ErrorConversion("No se puede abrir el fichero " + nombre);
-        struct stat st {};
-        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-            ::close(fd_);
+    explicit Archivo(const std::string& nombre) : fichero_(nombre) {
+        if (fichero_.Estado() == TFicheroRegular::TEstado::NoSeAbre)
+            throw ErrorConversion("No se puede abrir el fichero " + nombre);
+        if (fichero_.Estado() == TFicheroRegular::TEstado::NoEsRegular)
             throw ErrorConversion("No es un fichero regular: " + nombre);
-        }
     }
-    ~Archivo() { ::close(fd_); }
-    Archivo(const Archivo&) = delete;
-    Archivo& operator=(const Archivo&) = delete;
 
     // Reads up to one record; returns the bytes obtained (fewer only at the end of the file).
     size_t LeerRegistro(char* destino) {
-        size_t leidos = 0;
-        while (leidos < Registro) {
-            const ssize_t n = ::read(fd_, destino + leidos, Registro - leidos);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) throw ErrorConversion("Error de lectura del fichero");
-            if (n == 0) break;
-            leidos += static_cast<size_t>(n);
-        }
-        return leidos;
+        const int64_t n = fichero_.Leer(destino, Registro);
+        if (n < 0) throw ErrorConversion("Error de lectura del fichero");
+        return static_cast<size_t>(n);
     }
     int64_t Tamano() const {
-        struct stat st {};
-        if (::fstat(fd_, &st) != 0) throw ErrorConversion("Error de lectura del fichero");
-        return st.st_size;
+        const int64_t t = fichero_.Tamano();
+        if (t < 0) throw ErrorConversion("Error de lectura del fichero");
+        return t;
     }
 
 private:
-    int fd_;
+    TFicheroRegular fichero_;
 };
 
 // One record's values, big-endian, plus the offset. A whole record at a time and the two
@@ -77,12 +60,6 @@ void Decodificar(const unsigned char* __restrict bytes, uint16_t* __restrict val
                  uint16_t offset) {
     for (size_t j = 0; j < Registro / 2; ++j)
         valores[j] = static_cast<uint16_t>(((bytes[2 * j] << 8) | bytes[2 * j + 1]) + offset);
-}
-
-// Only a regular file counts: a directory has no frame, and a FIFO or a device is no file.
-bool ExisteFichero(const std::string& nombre) {
-    struct stat st {};
-    return ::stat(nombre.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 } // namespace
@@ -139,7 +116,7 @@ void FITSImageArea::Liberar() {
 
 namespace {
 // The trimmed text as a view: the card loops run on every lookup and allocate nothing.
-std::string_view Recorte(std::string_view texto) {
+std::string_view SinBlancos(std::string_view texto) {
     const auto blanco = [](char c) { return static_cast<unsigned char>(c) <= 32; };
     while (!texto.empty() && blanco(texto.front())) texto.remove_prefix(1);
     while (!texto.empty() && blanco(texto.back())) texto.remove_suffix(1);
@@ -147,12 +124,12 @@ std::string_view Recorte(std::string_view texto) {
 }
 // Columns 1-8 of a card, trimmed.
 std::string_view Clave(std::string_view tarjeta) {
-    return Recorte(tarjeta.substr(0, 8));
+    return SinBlancos(tarjeta.substr(0, 8));
 }
 } // namespace
 
-std::string Recortar(const std::string& texto) {
-    return std::string(Recorte(texto));
+std::string QuitarBlancos(const std::string& texto) {
+    return std::string(SinBlancos(texto));
 }
 
 TPlaca::TPlaca() {
@@ -175,7 +152,7 @@ uint16_t TPlaca::Alto() const {
 
 uint16_t TPlaca::Pixel(int64_t X, int64_t Y) const {
     if (X < 0 || Y < 0 || X >= PrimerEje || Y >= SegundoEje || Imagen.empty()) return 0;
-    return Imagen.Datos()[static_cast<size_t>(Y) * Imagen.size() + static_cast<size_t>(X)];
+    return Imagen.Datos()[static_cast<size_t>(Y) * Imagen.Columnas() + static_cast<size_t>(X)];
 }
 
 std::string TPlaca::LeerClave(const std::string& Nombre) const {
@@ -184,12 +161,12 @@ std::string TPlaca::LeerClave(const std::string& Nombre) const {
         std::string valor = tarjeta.size() > 9 ? tarjeta.substr(9, 70) : std::string();
         const size_t barra = valor.find('/');
         if (barra != std::string::npos) valor.erase(barra);
-        valor = Recortar(valor);
+        valor = QuitarBlancos(valor);
         if (valor.empty()) throw ErrorRango("Valor vacío en la tarjeta " + Nombre);
         if (valor.front() == '\'') valor.erase(0, 1);
         if (valor.empty()) throw ErrorRango("Valor vacío en la tarjeta " + Nombre);
         if (valor.back() == '\'') valor.pop_back();
-        return Recortar(valor);
+        return QuitarBlancos(valor);
     }
     return {};
 }
@@ -222,14 +199,15 @@ void TPlaca::EscribirClave(const std::string& Nombre, const std::string& Valor,
 bool LeerRegistroCabecera(const char* registro) {
     for (size_t k = 0; k < Registro / Tarjeta; ++k) {
         const std::string_view tarjeta(registro + k * Tarjeta, Tarjeta);
-        if (Recorte(tarjeta) == "END") return true;
+        if (SinBlancos(tarjeta) == "END") return true;
         Cabecera.emplace_back(tarjeta);
     }
     return false;
 }
 
 bool TPlaca::LeerFits(const std::string& ArchivoFits) {
-    if (!ExisteFichero(ArchivoFits)) {
+    // Only a regular file counts: a directory has no frame, and a FIFO or a device is no file.
+    if (!EsFicheroRegular(ArchivoFits)) {
         Mensaje = "No se encuentra el fichero " + ArchivoFits;
         return false;
     }

@@ -33,7 +33,7 @@ public:
     FITSImageArea(const FITSImageArea&) = delete;
     FITSImageArea& operator=(const FITSImageArea&) = delete;
 
-    size_t size() const { return ancho_; } // number of columns
+    size_t Columnas() const { return ancho_; }
     bool empty() const { return ancho_ == 0; }
 
     // Makes room for ancho x alto values, whose contents are left undefined: the loader writes
@@ -41,7 +41,7 @@ public:
     void Asignar(size_t ancho, size_t alto);
     // Leaves the matrix empty. The block is kept and serves the next Asignar of the same size.
     void Liberar();
-    // Row y starts at Datos() + y * size().
+    // Row y starts at Datos() + y * Columnas().
     uint16_t* Datos() { return ancho_ ? bloque_ : nullptr; }
     const uint16_t* Datos() const { return ancho_ ? bloque_ : nullptr; }
     size_t Alto() const { return alto_; }
@@ -90,4 +90,4 @@ public:
 bool LeerRegistroCabecera(const char* registro);
 
 // Removes leading and trailing characters with codes 0 to 32.
-std::string Recortar(const std::string& texto);
+std::string QuitarBlancos(const std::string& texto);

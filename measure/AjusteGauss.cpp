@@ -37,7 +37,7 @@ TAjusteGauss::TAjusteGauss(int32_t CentroX, int32_t CentroY, int32_t Radio, int3
 
 void TAjusteGauss::CopiarCaja(const FITSImageArea& Imagen) {
     // A box larger than the matrix cannot lie inside it; said before allocating for it.
-    if (static_cast<size_t>(Lado) > Imagen.size() || static_cast<size_t>(Lado) > Imagen.Alto())
+    if (static_cast<size_t>(Lado) > Imagen.Columnas() || static_cast<size_t>(Lado) > Imagen.Alto())
         throw ErrorRango("La caja de ajuste sale de la imagen");
     Datos.assign(static_cast<size_t>(Lado * Lado), 0.0);
     Modelo.assign(Datos.size(), 0.0);

@@ -83,7 +83,7 @@ double Mediana(std::vector<double> v) {
 // The frame as SEP wants it: floats, rows of x, the order the matrix already holds.
 std::vector<float> CopiarFoto() {
     const uint16_t* matriz = Imagen.Datos();
-    return {matriz, matriz + Imagen.size() * Imagen.Alto()};
+    return {matriz, matriz + Imagen.Columnas() * Imagen.Alto()};
 }
 
 } // namespace

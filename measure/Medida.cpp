@@ -25,15 +25,15 @@ using Cuadruple = long double;
 static_assert(std::numeric_limits<long double>::digits >= 113, "se necesita binary128");
 #endif
 
-// The exact first pass sums a row in runs of this many values, with the offsets 0 .. 255 in a
+// The exact first pass sums a row in batches of this many values, with the offsets 0 .. 255 in a
 // table and 32768 * (0 + 1 + ... + 255) to add back.
-constexpr uint32_t Tramo = 256;
-constexpr std::array<int16_t, Tramo> DesplazamientosTramo = [] {
-    std::array<int16_t, Tramo> j{};
-    for (uint32_t i = 0; i < Tramo; ++i) j[i] = static_cast<int16_t>(i);
+constexpr uint32_t Lote = 256;
+constexpr std::array<int16_t, Lote> DesplazamientosLote = [] {
+    std::array<int16_t, Lote> j{};
+    for (uint32_t i = 0; i < Lote; ++i) j[i] = static_cast<int16_t>(i);
     return j;
 }();
-constexpr int64_t SesgoTramo = int64_t{32768} * (Tramo * (Tramo - 1) / 2);
+constexpr int64_t SesgoLote = int64_t{32768} * (Lote * (Lote - 1) / 2);
 
 // Integer sums of v, v.x and v.y and the largest v over columns dx0 .. dx1 - 1 of rows y0 .. y1,
 // in memory order. v.x < 2^32, a row of them < 2^48, and a frame's totals stay below 2^63.
@@ -50,20 +50,20 @@ TSumasEnteras SumarFilas(const uint16_t* matriz, int64_t ancho, uint32_t dx0, ui
         const uint16_t* fila = matriz + y * ancho;
         uint64_t s = 0, sx = 0;
         uint32_t x = dx0;
-        // Runs of a fixed length: sum(v.x) = x0.sum(v) + sum(v.j) with j the offset in the
-        // run. v - 32768 and j as 16-bit signed numbers make sum(v.j) a dot product the
+        // Batches of a fixed length: sum(v.x) = x0.sum(v) + sum(v.j) with j the offset in the
+        // batch. v - 32768 and j as 16-bit signed numbers make sum(v.j) a dot product the
         // compiler turns into multiply-add vector code; |sum| < 32768 * 32640 < 2^31.
-        for (; x + Tramo <= dx1; x += Tramo) {
+        for (; x + Lote <= dx1; x += Lote) {
             const uint16_t* t = fila + x;
             uint32_t c = 0;
             int32_t cj = 0;
-            for (uint32_t j = 0; j < Tramo; ++j) {
+            for (uint32_t j = 0; j < Lote; ++j) {
                 c += t[j];
-                cj += int32_t{static_cast<int16_t>(t[j] ^ 0x8000)} * DesplazamientosTramo[j];
+                cj += int32_t{static_cast<int16_t>(t[j] ^ 0x8000)} * DesplazamientosLote[j];
                 maximo = std::max(maximo, t[j]);
             }
             s += c;
-            sx += static_cast<uint64_t>(int64_t{cj} + SesgoTramo) + uint64_t{c} * x;
+            sx += static_cast<uint64_t>(int64_t{cj} + SesgoLote) + uint64_t{c} * x;
         }
         for (; x < dx1; ++x) {
             const uint32_t v = fila[x];
@@ -168,7 +168,7 @@ void TMedida::CalcularCentroideExacto() {
     const uint16_t* matriz = Imagen.Datos();
     const int64_t ancho = Placa.Ancho(), alto = Placa.Alto();
     const int64_t desde = std::max<int64_t>(x0, 0), hasta = std::min<int64_t>(x1, ancho - 1);
-    if (matriz && Imagen.size() == static_cast<size_t>(ancho) &&
+    if (matriz && Imagen.Columnas() == static_cast<size_t>(ancho) &&
         Imagen.Alto() == static_cast<size_t>(alto) && desde <= hasta)
         sumas = SumarFilas(matriz, ancho, static_cast<uint32_t>(desde),
                            static_cast<uint32_t>(hasta + 1), std::max<int64_t>(y0, 0),

@@ -101,8 +101,6 @@ void PintarFigura(QPainter& p, const TFiguraCurva& f, bool conPosicion) {
     const TAjusteCurva& a = f.Ajuste;
     TChart grafico;
     grafico.resize(AnchoGrafico, AltoGrafico);
-    grafico.Title.Visible = grafico.Legend.Visible = false;
-    grafico.View3D = grafico.AllowZoom = false;
     grafico.MarginTop = 6;
     grafico.MarginBottom = 6;
     grafico.MarginRight = 4;

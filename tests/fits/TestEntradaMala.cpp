@@ -120,7 +120,7 @@ void CargarSinFallo(const std::string& ruta) {
     try {
         if (placa.LeerFits(ruta)) {
             ASSERT_EQ(Mensaje, "UTPlaca BETA");
-            ASSERT_EQ(Imagen.size(), placa.Ancho());
+            ASSERT_EQ(Imagen.Columnas(), placa.Ancho());
             ASSERT_EQ(Imagen.Alto(), placa.Alto());
             ASSERT_GT(size_t{placa.Ancho()} * placa.Alto(), 0u);
             placa.Pixel(placa.Ancho() - 1, placa.Alto() - 1);

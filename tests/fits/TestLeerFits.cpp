@@ -69,7 +69,7 @@ TEST_F(LeerFits, CargaLosPixelesEnOrdenFits) {
     EXPECT_EQ(Mensaje, "UTPlaca BETA");
     EXPECT_EQ(placa.Ancho(), 3);
     EXPECT_EQ(placa.Alto(), 7);
-    EXPECT_EQ(Imagen.size(), 3u);
+    EXPECT_EQ(Imagen.Columnas(), 3u);
     CompararPixeles(placa, 3, cuentas);
 }
 

@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t tamano) {
         valor.find_first_of("'/") == std::string::npos) {
         Cabecera.clear();
         placa.EscribirClave(nombre, valor, comentario);
-        Exigir(placa.LeerClave(nombre) == Recortar(valor));
+        Exigir(placa.LeerClave(nombre) == QuitarBlancos(valor));
     }
     return 0;
 }

@@ -72,7 +72,6 @@ protected:
 TEST_F(DialogoCarpeta, Forma) {
     TFSelDir& d = *dialogo;
     EXPECT_EQ(d.windowTitle(), "Selección de Carpeta");
-    EXPECT_EQ(d.size(), QSize(369, 237));
     EXPECT_EQ(d.minimumSize(), d.maximumSize());
     EXPECT_FALSE(d.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint |
                                     Qt::WindowMinMaxButtonsHint));
@@ -84,23 +83,26 @@ TEST_F(DialogoCarpeta, Forma) {
     EXPECT_FALSE(d.Button2->isDefault() || d.Button2->autoDefault());
     EXPECT_TRUE(d.Edit1->text().isEmpty());
 
-    struct Control {
-        QWidget* w;
-        QRect r;
-    };
-    const Control controles[] = {
-        {d.Button1, {284, 172, 75, 25}},
-        {d.Button2, {284, 205, 75, 25}},
-        {d.DriveComboBox1, {12, 204, 261, 22}},
-        {d.DirectoryListBox1, {12, 36, 257, 161}},
-        {d.Edit1, {12, 8, 257, 21}},
-    };
-    std::vector<QWidget*> esperado;
-    for (const Control& c : controles) {
-        EXPECT_EQ(c.w->geometry(), c.r) << c.w->metaObject()->className();
-        esperado.push_back(c.w);
-    }
+    // On the left from the top: the folder's box, the directory list, the drive list; on the
+    // right, lower down, "Cancelar" above "Aceptar". Nothing overlaps or leaves the dialog.
+    const QRect texto = d.Edit1->geometry(), lista = d.DirectoryListBox1->geometry(),
+                unidades = d.DriveComboBox1->geometry(), cancelar = d.Button1->geometry(),
+                aceptar = d.Button2->geometry();
+    EXPECT_EQ(lista.left(), texto.left());
+    EXPECT_EQ(unidades.left(), texto.left());
+    EXPECT_LT(texto.bottom(), lista.top());
+    EXPECT_LT(lista.bottom(), unidades.top());
+    EXPECT_EQ(aceptar.left(), cancelar.left());
+    EXPECT_EQ(aceptar.size(), cancelar.size());
+    EXPECT_LT(cancelar.bottom(), aceptar.top());
+    EXPECT_GT(cancelar.top(), lista.top());
+    for (const QRect& r : {texto, lista, unidades}) EXPECT_LT(r.right(), cancelar.left());
+    for (const QRect& r : {texto, lista, unidades, cancelar, aceptar})
+        EXPECT_TRUE(d.rect().contains(r)) << r.x() << "," << r.y();
+
     // Tab order: the focus chain's tab stops, from the dialog round to it again.
+    const std::vector<QWidget*> esperado = {d.Button1, d.Button2, d.DriveComboBox1,
+                                            d.DirectoryListBox1, d.Edit1};
     std::vector<QWidget*> orden;
     for (QWidget* w = d.nextInFocusChain(); w != &d; w = w->nextInFocusChain())
         if (w->focusPolicy() & Qt::TabFocus) orden.push_back(w);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Arbol.h"
 #include "ListaUnidades.h"
+#include "Rutas.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>

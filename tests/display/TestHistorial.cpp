@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QTimer>
@@ -23,7 +24,6 @@ struct THistorialPrueba : THistorialFoco {
     int Vaciados = 0;
     void VaciarListaFotos() override { ++Vaciados; }
     std::vector<TChart*> Graficos() { return {Chart1, Chart2, Chart3}; }
-    std::vector<QLabel*> Verdes() { return {Label7, Label8, Label9}; }
 };
 
 std::string Texto(const QLabel* l) {
@@ -35,6 +35,24 @@ struct Limites {
 };
 Limites LimitesDe(const TChart* c) {
     return {c->LeftAxis.Minimum(), c->LeftAxis.Maximum()};
+}
+// The chart as its next repaint lays it out, with the widget's own font.
+TDibujoGrafico Componer(TChart* c) {
+    const QFontMetrics metricas(c->font());
+    return c->Componer(c->width(), c->height(), [&](const std::string& t) {
+        return TMedidaTexto{metricas.horizontalAdvance(QString::fromLatin1(t.c_str())),
+                            metricas.height()};
+    });
+}
+// The range the left axis shows at the next repaint.
+Limites RangoMostrado(TChart* c) {
+    Componer(c);
+    return {c->LeftAxis.MinimoActual, c->LeftAxis.MaximoActual};
+}
+std::vector<std::string> Etiquetas(TChart* c) {
+    std::vector<std::string> textos;
+    for (const TEtiquetaEje& e : Componer(c).Izquierdo.Etiquetas) textos.push_back(e.Texto);
+    return textos;
 }
 
 class Historial : public ::testing::Test {
@@ -52,9 +70,8 @@ protected:
         for (TChart* c : h.Graficos()) {
             EXPECT_EQ(c->Series(0).Count(), 0);
             EXPECT_EQ(c->Series(1).Count(), 0);
-            EXPECT_FALSE(c->LeftAxis.Automatic());
-            EXPECT_EQ(c->LeftAxis.Minimum(), 0);
-            EXPECT_EQ(c->LeftAxis.Maximum(), 100000);
+            EXPECT_EQ(RangoMostrado(c).Minimo, 0); // whatever the data
+            EXPECT_EQ(RangoMostrado(c).Maximo, 100000);
         }
         EXPECT_EQ(Texto(h.Label2), "0");
         EXPECT_EQ(Texto(h.Label7), "0");
@@ -66,78 +83,95 @@ protected:
 
 } // namespace
 
-TEST(HistorialCreado, LayoutFontsAndColours) {
-    THistorialPrueba h;
-    struct {
-        QWidget* w;
-        int left, top;
-        const char* texto; // nullptr for a chart
-        int letra;
-        QColor color;
-    } const casos[] = {
-        {h.Chart1, 13, 12, nullptr, 0, {}},
-        {h.Chart2, 13, 142, nullptr, 0, {}},
-        {h.Chart3, 13, 272, nullptr, 0, {}},
-        {h.Label1, 308, 12, "Máximo", 16, h.palette().color(QPalette::WindowText)},
-        {h.Label2, 308, 58, "0", 21, QColor(255, 0, 0)},
-        {h.Label7, 308, 94, "0", 21, QColor(0, 128, 0)},
-        {h.Label3, 308, 142, "FWHM", 16, h.palette().color(QPalette::WindowText)},
-        {h.Label4, 308, 186, "0.00", 21, QColor(255, 0, 0)},
-        {h.Label8, 308, 224, "0.00", 21, QColor(0, 128, 0)},
-        {h.Label5, 308, 272, "HFD", 16, h.palette().color(QPalette::WindowText)},
-        {h.Label6, 308, 318, "0.00", 21, QColor(255, 0, 0)},
-        {h.Label9, 308, 354, "0.00", 21, QColor(0, 128, 0)},
-    };
-    for (const auto& c : casos) {
-        EXPECT_EQ(c.w->pos(), QPoint(c.left, c.top)) << c.top;
-        if (!c.texto) {
-            EXPECT_EQ(c.w->size(), QSize(285, 121));
-            continue;
-        }
-        const auto* l = static_cast<const QLabel*>(c.w);
-        EXPECT_EQ(l->text(), QString::fromUtf8(c.texto));
-        EXPECT_EQ(l->font().pixelSize(), c.letra);
-        EXPECT_TRUE(l->font().families().contains("Comic Sans MS"));
-        EXPECT_EQ(l->palette().color(QPalette::WindowText), c.color) << c.texto;
-        EXPECT_EQ(l->size(), l->sizeHint()) << c.texto; // sized to the text
-    }
-    // Before the first reset the axes follow the data.
-    EXPECT_TRUE(h.Chart1->LeftAxis.Automatic());
-}
-
-TEST(HistorialCreado, ChartsSetUp) {
+// Three rows, one per figure: the chart, and beside it from its top down the figure's name, the
+// raw readout in the raw line's colour and the average's readout in the average line's.
+TEST(HistorialCreado, ThreeRowsOfChartAndReadouts) {
     THistorialPrueba h;
     const struct {
-        TChart* c;
-        const char* formato;
-        double incremento;
-    } casos[] = {
-        {h.Chart1, "#,##0.###", 0}, {h.Chart2, "#,##0.0", 0.2}, {h.Chart3, "#,##0.0", 0.2}};
-    for (const auto& k : casos) {
-        TChart& c = *k.c;
-        EXPECT_FALSE(c.Title.Visible);
-        EXPECT_FALSE(c.Legend.Visible);
-        EXPECT_FALSE(c.View3D);
-        EXPECT_FALSE(c.AllowZoom);
-        EXPECT_FALSE(c.BottomAxis.Visible);
-        EXPECT_TRUE(c.LeftAxis.Visible);
-        EXPECT_EQ(c.MarginTop, 10);
-        EXPECT_EQ(c.MarginBottom, 10);
-        EXPECT_EQ(c.MarginRight, 5);
-        EXPECT_EQ(c.MarginLeft, 3);
-        EXPECT_TRUE(c.BackWall.Brush.Clear);
-        EXPECT_EQ(c.BackWall.Brush.Color, clWhite);
-        EXPECT_EQ(c.LeftAxis.AxisValuesFormat, k.formato);
-        EXPECT_EQ(c.LeftAxis.Increment, k.incremento);
-        ASSERT_EQ(c.SeriesCount(), 2);
-        EXPECT_EQ(c.Series(0).SeriesColor(), ColorRGB(255, 0, 0));
-        EXPECT_EQ(c.Series(0).LinePen().Width, 1);
-        EXPECT_EQ(c.Series(1).SeriesColor(), ColorRGB(0, 128, 0));
-        EXPECT_EQ(c.Series(1).LinePen().Width, 2);
-        for (int i = 0; i < 2; ++i) {
-            EXPECT_FALSE(c.Series(i).MarksVisible);
-            EXPECT_EQ(c.Series(i).XValues.Order, TChartListOrder::loAscending);
+        TChart* grafico;
+        QLabel *titulo, *bruta, *media;
+        const char *nombre, *cero;
+    } filas[] = {
+        {h.Chart1, h.Label1, h.Label2, h.Label7, "Máximo", "0"},
+        {h.Chart2, h.Label3, h.Label4, h.Label8, "FWHM", "0.00"},
+        {h.Chart3, h.Label5, h.Label6, h.Label9, "HFD", "0.00"},
+    };
+    const QColor texto = h.palette().color(QPalette::WindowText);
+    auto color = [](const QLabel* l) { return l->palette().color(QPalette::WindowText); };
+    auto colorLinea = [](TChart* c, int serie) {
+        return QColor::fromRgb(0xFF000000u | c->Series(serie).LinePen().Color);
+    };
+    EXPECT_EQ(colorLinea(h.Chart1, 0), QColor(255, 0, 0)); // raw in red
+    EXPECT_EQ(colorLinea(h.Chart1, 1), QColor(0, 128, 0)); // average in green
+    const QRect primero = h.Chart1->geometry();
+    for (size_t i = 0; i < std::size(filas); ++i) {
+        const auto& f = filas[i];
+        const QRect g = f.grafico->geometry();
+        SCOPED_TRACE(f.nombre);
+        // The charts stand in one column, one under the other, all of one size.
+        EXPECT_EQ(g.left(), primero.left());
+        EXPECT_EQ(g.size(), primero.size());
+        if (i > 0) {
+            EXPECT_GT(g.top(), filas[i - 1].grafico->geometry().bottom());
         }
+        // The labels in one column right of the charts, inside their chart's row, the name level
+        // with the chart's top, no two overlapping.
+        EXPECT_EQ(f.titulo->y(), g.top());
+        EXPECT_LT(f.titulo->geometry().bottom(), f.bruta->y());
+        EXPECT_LT(f.bruta->geometry().bottom(), f.media->y());
+        EXPECT_LE(f.media->geometry().bottom(), g.bottom());
+        for (const QLabel* l : {f.titulo, f.bruta, f.media}) {
+            EXPECT_EQ(l->x(), h.Label1->x());
+            EXPECT_GT(l->x(), g.right());
+            EXPECT_TRUE(l->font().families().contains("Comic Sans MS"));
+            EXPECT_EQ(l->size(), l->sizeHint()); // sized to the text
+        }
+        // The readouts larger than the names.
+        EXPECT_GT(f.bruta->font().pixelSize(), f.titulo->font().pixelSize());
+        EXPECT_EQ(f.media->font().pixelSize(), f.bruta->font().pixelSize());
+        EXPECT_EQ(f.titulo->text(), QString::fromUtf8(f.nombre));
+        EXPECT_EQ(Texto(f.bruta), f.cero);
+        EXPECT_EQ(Texto(f.media), f.cero);
+        EXPECT_EQ(color(f.titulo), texto);
+        EXPECT_EQ(color(f.bruta), colorLinea(f.grafico, 0));
+        EXPECT_EQ(color(f.media), colorLinea(f.grafico, 1));
+    }
+}
+
+TEST(HistorialCreado, AxesFollowTheDataUntilTheFirstReset) {
+    THistorialPrueba h;
+    h.MostrarMedidas(0, 500, 2.0f, 3.0);
+    h.MostrarMedidas(1, 700, 2.0f, 3.0);
+    EXPECT_EQ(RangoMostrado(h.Chart1).Minimo, 500); // not the widened limits
+    EXPECT_EQ(RangoMostrado(h.Chart1).Maximo, 700);
+}
+
+// What each chart shows: the left axis only, its labels in the figure's format and step, the
+// average drawn thicker than the raw line, the plot unfilled on the window's background.
+TEST_F(Historial, WhatTheChartsShow) {
+    const std::vector<std::string> peak = {"100,000", "80,000", "60,000", "40,000", "20,000", "0"};
+    EXPECT_EQ(Etiquetas(h.Chart1), peak); // thousands grouped
+    h.MostrarMedidas(0, 30000, 2.0f, 2.0);
+    h.MostrarMedidas(1, 32000, 3.0f, 3.0);
+    // 1.95 to 3.05: a step of 0.2 and one decimal; 29,900 to 32,100: whole numbers.
+    const std::vector<std::string> decimas = {"3.0", "2.8", "2.6", "2.4", "2.2", "2.0"};
+    EXPECT_EQ(Etiquetas(h.Chart2), decimas);
+    EXPECT_EQ(Etiquetas(h.Chart3), decimas);
+    const std::vector<std::string> enteras = {"32,000", "31,500", "31,000", "30,500", "30,000"};
+    EXPECT_EQ(Etiquetas(h.Chart1), enteras);
+
+    h.PuestaACero();
+    for (TChart* c : h.Graficos()) {
+        const TDibujoGrafico d = Componer(c);
+        EXPECT_FALSE(d.Inferior.Visible);
+        ASSERT_TRUE(d.Izquierdo.Visible);
+        ASSERT_GE(d.Izquierdo.Etiquetas.size(), 2u);
+        EXPECT_GT(c->Series(1).LinePen().Width, c->Series(0).LinePen().Width);
+        // Between two grid lines in the middle of the empty plot: the window's own colour.
+        const int y = (d.Izquierdo.Etiquetas[0].Pos + d.Izquierdo.Etiquetas[1].Pos) / 2;
+        const QImage img = c->grab().toImage();
+        EXPECT_EQ(img.pixelColor((d.Area.Left + d.Area.Right) / 2, y),
+                  c->palette().color(QPalette::Window));
     }
 }
 

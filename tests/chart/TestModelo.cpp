@@ -57,30 +57,31 @@ TEST(SerieGrafico, StatisticsEmptyCachedAndStale) {
     for (double y : {3.0, 1.0, 4.0, 1.0, 5.0}) s.AddXY(s.Count(), y, clRed);
     EXPECT_EQ(s.MinYValue(), 1);
     EXPECT_EQ(s.MaxYValue(), 5);
-    EXPECT_EQ(s.MinXValue(), 0);
-    EXPECT_EQ(s.MaxXValue(), 4);
+    EXPECT_EQ(s.XValues.MinValue(), 0);
+    EXPECT_EQ(s.XValues.MaxValue(), 4);
     s.AddXY(5, -2, clRed); // a change after a query must be seen
     EXPECT_EQ(s.MinYValue(), -2);
     s.AddXY(6, 7, clRed);
     EXPECT_EQ(s.MaxYValue(), 7);
     s.AddXY(-1, -9, clRed); // inserted in front: scanned again
     EXPECT_EQ(s.MinYValue(), -9);
-    EXPECT_EQ(s.MinXValue(), -1);
+    EXPECT_EQ(s.XValues.MinValue(), -1);
     s.Clear();
     EXPECT_EQ(s.Count(), 0);
     EXPECT_EQ(s.MinYValue(), 0);
-    EXPECT_EQ(s.MaxXValue(), 0);
+    EXPECT_EQ(s.XValues.MaxValue(), 0);
     EXPECT_EQ(cambios, 9); // every change asks for a repaint
 }
 
-TEST(SerieGrafico, LinePenColourIsTheSeriesColour) {
+TEST(SerieGrafico, TheLineIsDrawnInTheSeriesColour) {
     TFastLineSeries s;
-    s.SetLinePenColor(clGreen);
-    EXPECT_EQ(s.SeriesColor(), clGreen);
-    s.SetSeriesColor(clBlack);
-    EXPECT_EQ(s.LinePen().Color, clBlack);
-    EXPECT_EQ(s.XValues.Name, "X");
-    EXPECT_EQ(s.YValues.Order, TChartListOrder::loNone);
+    int cambios = 0;
+    s.AlCambiar = [&] { ++cambios; };
+    s.SetSeriesColor(clGreen);
+    s.SetLinePenWidth(2);
+    EXPECT_EQ(s.LinePen().Color, clGreen);
+    EXPECT_EQ(s.LinePen().Width, 2);
+    EXPECT_EQ(cambios, 2); // both show at the next repaint
 }
 
 TEST(EjeGrafico, RefusedLimitsKeepTheOldValue) {
@@ -125,8 +126,6 @@ TEST(EjeGrafico, RangeFromLimitsOrQualifyingSeries) {
     EXPECT_EQ(inferior.MaximoActual, 4);
 
     eje.SetAutomatic(false);
-    EXPECT_FALSE(eje.AutomaticMinimum);
-    EXPECT_FALSE(eje.AutomaticMaximum);
     eje.SetMaximum(100000);
     eje.SetMinimum(0);
     eje.CalcularRango({&a});
