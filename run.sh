@@ -10,6 +10,6 @@ case "${1:-}:$#" in
     *) echo "Uso: ./run.sh [--campo]" >&2; exit 2 ;;
 esac
 ./setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j2 --target quorvel quorvel-simular
+. scripts/comun.sh
+construir build -- quorvel quorvel-simular
 exec scripts/demo.sh build "$PWD/demo" "$@"

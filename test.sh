@@ -5,14 +5,13 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ./setup.sh
+. scripts/comun.sh
 export QT_QPA_PLATFORM=offscreen
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j2
+construir build
 (cd build && ctest --output-on-failure)
 
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_BENCH=OFF
-cmake --build build-asan -j2
+construir build-asan -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON -DQUORVEL_BENCH=OFF
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure)
 
 # The header layer, then the loader and the measurement, on fuzzed bytes for a bounded time

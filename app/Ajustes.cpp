@@ -2,42 +2,31 @@
 #include "Ajustes.h"
 
 #include "Errores.h"
+#include "Ficheros.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <fcntl.h>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
-
-bool ExisteFichero(const std::string& ruta) {
-    struct stat st {};
-    return ::stat(ruta.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-}
 
 // Opened without blocking and checked on the descriptor: a FIFO or a device of that name is a
 // settings file that cannot be read, not one to wait on.
 std::string LeerPrimeraLinea(const std::string& ruta) {
-    const int fd = ::open(ruta.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) throw std::runtime_error("No se puede abrir " + ruta + ": " + DescripcionError(errno));
-    const struct Cerrar {
-        int fd;
-        ~Cerrar() { ::close(fd); }
-    } cerrar{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    TFicheroRegular f(ruta);
+    if (f.Estado() == TFicheroRegular::TEstado::NoSeAbre)
+        throw std::runtime_error("No se puede abrir " + ruta + ": " + DescripcionError(f.Error()));
+    if (f.Estado() == TFicheroRegular::TEstado::NoEsRegular)
         throw std::runtime_error("No se puede leer " + ruta + ": no es un fichero regular");
     std::string linea;
     char bloque[4096];
     for (;;) {
-        const ssize_t n = ::read(fd, bloque, sizeof bloque);
-        if (n < 0 && errno == EINTR) continue;
+        const int64_t n = f.Leer(bloque, sizeof bloque);
         if (n < 0)
             throw std::runtime_error("No se puede leer " + ruta + ": " + DescripcionError(errno));
         const char* fin = std::find(bloque, bloque + n, '\n');
         linea.append(bloque, static_cast<size_t>(fin - bloque));
-        if (n == 0 || fin != bloque + n) break;
+        // A short block is the end of the file.
+        if (fin != bloque + n || n < static_cast<int64_t>(sizeof bloque)) break;
     }
     linea.erase(std::remove(linea.begin(), linea.end(), '\r'), linea.end());
     return linea;

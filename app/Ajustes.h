@@ -3,8 +3,6 @@
 // The settings file "quorvel.ini": one line, the watched folder, ended by CR LF.
 #include <string>
 
-// Whether something that is not a directory has this name.
-bool ExisteFichero(const std::string& ruta);
 // The first line, carriage returns left out. A FIFO or a device of that name is refused, not
 // waited on; raises std::runtime_error with a Spanish message when it cannot be read.
 std::string LeerPrimeraLinea(const std::string& ruta);

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Listado.h"
 
+#include "Ficheros.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <dirent.h>
-#include <sys/stat.h>
 #include <utility>
 
 namespace {
@@ -72,9 +73,7 @@ std::vector<std::string> FotosDeCarpeta(const std::string& carpeta) {
     if (DIR* d = ::opendir(carpeta.c_str())) {
         while (const dirent* e = ::readdir(d)) {
             if (e->d_name[0] == '.') continue; // hidden files, "." and ".."
-            struct stat st {};
-            const std::string ruta = carpeta + "/" + e->d_name;
-            if (::stat(ruta.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            if (EsFicheroRegular(carpeta + "/" + e->d_name))
                 nombres.emplace_back(Plegado(e->d_name), e->d_name);
         }
         ::closedir(d);

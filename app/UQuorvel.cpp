@@ -4,6 +4,7 @@
 #include "Ajustes.h"
 #include "Entorno.h"
 #include "Errores.h"
+#include "Ficheros.h"
 #include "Listado.h"
 #include "Reloj.h"
 #include "USelDir.h"
@@ -133,7 +134,7 @@ std::string TFQuorvel::ArchivoAjustes() const {
 
 void TFQuorvel::FormCreate() {
     if (DirPrograma.empty()) DirPrograma = DirectorioDeAjustes();
-    if (!ExisteFichero(ArchivoAjustes())) return;
+    if (!ExisteNoCarpeta(ArchivoAjustes())) return;
     FijarCarpeta(LeerPrimeraLinea(ArchivoAjustes()));
     PuestaACero();
     Timer1->start();

@@ -2,6 +2,7 @@
 // Star measurement speed: the Gaussian fit alone, and the whole per-frame measurement next to
 // the load it follows.
 #include "AjusteGauss.h"
+#include "Estrella.h"
 #include "FotosEnDisco.h"
 #include "Medida.h"
 #include "UTPlaca.h"
@@ -27,19 +28,9 @@ namespace {
 // quiet sky: the first pass weighs every pixel's difference from the background, and over millions
 // of pixels a noisy sky outweighs the star and the box misses it.
 TFotosEnDisco estrellas([](int64_t ancho, int64_t alto) {
-    std::mt19937 azar(5);
-    std::normal_distribution<double> ruido(0.0, ancho * alto > 100000 ? 1.0 : 15.0);
-    std::vector<uint16_t> cuentas(static_cast<size_t>(ancho * alto));
-    const double cx = ancho * 0.61 + 0.37, cy = alto * 0.43 + 0.81, sigma = 2.2;
-    for (int64_t y = 0; y < alto; ++y)
-        for (int64_t x = 0; x < ancho; ++x) {
-            double v = 1200 + ruido(azar);
-            const double r2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
-            if (r2 < 900) v += 40000 * std::exp(-r2 / (2 * sigma * sigma));
-            cuentas[static_cast<size_t>(y * ancho + x)] =
-                static_cast<uint16_t>(std::clamp(std::nearbyint(v), 0.0, 65535.0));
-        }
-    return cuentas;
+    return ExponerEstrellaEnCielo(ancho, alto,
+                                  {ancho * 0.61 + 0.37, alto * 0.43 + 0.81, 2.2, 40000, 1200,
+                                   ancho * alto > 100000 ? 1.0 : 15.0, 5});
 });
 
 void Cargar(TPlaca& placa, const std::string& ruta, benchmark::State& state) {

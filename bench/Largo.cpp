@@ -2,6 +2,7 @@
 // A long focusing session: 10,000 frames through the watch cycle and the display, in the
 // window (offscreen). Prints the memory in use and the time per frame as the run grows.
 #include "EscritorFits.h"
+#include "Estrella.h"
 #include "UQuorvel.h"
 
 #include <QApplication>
@@ -24,14 +25,7 @@ long MemoriaKiB() {
 }
 
 std::string Foto(double sigma) {
-    const int lado = 64;
-    std::vector<uint16_t> c(lado * lado);
-    for (int y = 0; y < lado; ++y)
-        for (int x = 0; x < lado; ++x)
-            c[y * lado + x] = static_cast<uint16_t>(std::lround(
-                800 + 20000 * std::exp(-((x - 31.4) * (x - 31.4) + (y - 32.2) * (y - 32.2)) /
-                                       (2 * sigma * sigma))));
-    return FitsDeCuentas(lado, lado, c);
+    return FitsDeCuentas(64, 64, ExponerEstrellaEnCielo(64, 64, {31.4, 32.2, sigma, 20000, 800}));
 }
 } // namespace
 

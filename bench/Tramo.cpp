@@ -9,6 +9,7 @@
 // longest stretch is set beside the field measurement's own time per frame.
 #include "Campo.h"
 #include "EscritorFits.h"
+#include "Estrella.h"
 #include "Simulacion.h"
 #include "UQuorvel.h"
 #include "UTPlaca.h"
@@ -36,19 +37,9 @@ constexpr int Ancho = 6000, Alto = 4000;
 
 // A star on a quiet sky, as the measurement benchmarks use at this size.
 std::string Foto() {
-    std::mt19937 azar(5);
-    std::normal_distribution<double> ruido(0.0, 1.0);
-    std::vector<uint16_t> c(static_cast<size_t>(Ancho) * Alto);
-    const double cx = Ancho * 0.61 + 0.37, cy = Alto * 0.43 + 0.81, sigma = 2.2;
-    for (int y = 0; y < Alto; ++y)
-        for (int x = 0; x < Ancho; ++x) {
-            const double r2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
-            double v = 1200 + ruido(azar);
-            if (r2 < 900) v += 40000 * std::exp(-r2 / (2 * sigma * sigma));
-            c[static_cast<size_t>(y) * Ancho + x] =
-                static_cast<uint16_t>(std::clamp(std::nearbyint(v), 0.0, 65535.0));
-        }
-    return FitsDeCuentas(Ancho, Alto, c);
+    const TEstrellaEnCielo estrella{Ancho * 0.61 + 0.37, Alto * 0.43 + 0.81, 2.2, 40000, 1200,
+                                    1.0, 5};
+    return FitsDeCuentas(Ancho, Alto, ExponerEstrellaEnCielo(Ancho, Alto, estrella));
 }
 
 // A field of 200 stars near best focus, with its hot pixels, from the simulator's scenes.

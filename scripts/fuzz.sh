@@ -11,9 +11,9 @@ cd "$(dirname "$0")/.."
 segundos=${1:-60}
 semilla=${2:-1}
 cuales=${3:-ambos}
-CXX=clang++ cmake -S . -B build-fuzz -DQUORVEL_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-cmake --build build-fuzz -j2 --target fuzz_foto fuzz_cabecera fuzz_semillas
+. scripts/comun.sh
+CXX=clang++ construir build-fuzz -DQUORVEL_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \
+    -- fuzz_foto fuzz_cabecera fuzz_semillas
 cd build-fuzz
 rm -rf semillas-foto semillas-cabecera
 mkdir -p semillas-foto semillas-cabecera corpus-foto corpus-cabecera

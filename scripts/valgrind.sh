@@ -4,8 +4,8 @@
 # Fails when valgrind reports an error or a definite leak.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j2
+. scripts/comun.sh
+construir build
 export QT_QPA_PLATFORM=offscreen
 estado=0
 for t in build/tests/base/test_base build/tests/fits/test_fits build/tests/measure/test_measure \

@@ -2,6 +2,7 @@
 // The settings file without a window: what is read back from what was written.
 #include "Ajustes.h"
 #include "Comun.h"
+#include "Ficheros.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,7 @@
 TEST(FicheroAjustes, EscritaYLeida) {
     CarpetaTemporal d;
     const std::string ruta = d / "quorvel.ini";
-    EXPECT_FALSE(ExisteFichero(ruta));
+    EXPECT_FALSE(ExisteNoCarpeta(ruta));
     for (const std::string linea : {"", "/datos/noche", "/con blanco/y ñ", "/no-utf8-\xff"}) {
         EscribirLinea(ruta, linea);
         std::ifstream f(ruta, std::ios::binary);
@@ -24,8 +25,8 @@ TEST(FicheroAjustes, EscritaYLeida) {
         EXPECT_EQ(LeerPrimeraLinea(ruta), linea);
         EXPECT_FALSE(fs::exists(ruta + ".tmp"));
     }
-    EXPECT_TRUE(ExisteFichero(ruta));
-    EXPECT_FALSE(ExisteFichero(d.ruta.string()));
+    EXPECT_TRUE(ExisteNoCarpeta(ruta));
+    EXPECT_FALSE(ExisteNoCarpeta(d.ruta.string()));
 }
 
 TEST(FicheroAjustes, FallosConMensaje) {

@@ -2,9 +2,8 @@
 // The window in field mode (quorvel --campo) on simulated fields, and the program's arguments.
 #include "Campo.h"
 #include "Campos.h"
-#include "Comun.h"
-#include "UQuorvel.h"
 #include "UTPlaca.h"
+#include "Ventana.h"
 #include "Version.h"
 
 #include <QFile>
@@ -18,35 +17,7 @@
 
 namespace {
 
-class VentanaCampo : public TFQuorvel {
-public:
-    explicit VentanaCampo(const std::string& dir, TModoMedida modo = TModoMedida::Campo)
-        : TFQuorvel(dir, false, modo) {
-        Preguntar = [](const QString&, const QString&) { return true; };
-        MostrarError = [this](const QString& t) { errores << t; };
-        Crear();
-    }
-    using TFQuorvel::Chart1;
-    using TFQuorvel::Chart2;
-    using TFQuorvel::Chart3;
-    // The plotted (x, y) of one chart's raw series.
-    static std::vector<std::pair<double, double>> Puntos(TChart* c) {
-        std::vector<std::pair<double, double>> p;
-        TFastLineSeries& s = c->Series(0);
-        for (int32_t i = 0; i < s.Count(); ++i) p.emplace_back(s.XValues[i], s.YValues[i]);
-        return p;
-    }
-    QStringList errores;
-};
-
-struct Campo : ::testing::Test {
-    CarpetaTemporal programa, fotos;
-    std::unique_ptr<VentanaCampo> v;
-    void Arrancar(TModoMedida modo = TModoMedida::Campo) {
-        GuardarFichero(programa / "quorvel.ini", fotos.ruta.string() + "\r\n");
-        v = std::make_unique<VentanaCampo>(programa.ruta.string() + "/", modo);
-    }
-};
+using Campo = EnVentana;
 
 // quorvel-medir --campo --csv on the files: column name to text, one map per row.
 std::vector<std::map<std::string, std::string>> FilasDeMedir(const QStringList& ficheros) {
@@ -95,14 +66,14 @@ TEST_F(Campo, MedianasComoQuorvelMedir) {
         GuardarFichero(ruta, serie[i]);
         rutas << QString::fromStdString(ruta);
     }
-    Arrancar();
+    Arrancar(TModoMedida::Campo);
     EXPECT_EQ(v->windowTitle(), "Quorvel - campo");
     v->Timer1Timer();
     EXPECT_TRUE(v->errores.isEmpty());
     ASSERT_EQ(v->FotosProcesadas, 5);
-    const auto maximos = VentanaCampo::Puntos(v->Chart1);
-    const auto fwhm = VentanaCampo::Puntos(v->Chart2);
-    const auto hfd = VentanaCampo::Puntos(v->Chart3);
+    const auto maximos = Ventana::Puntos(v->Chart1);
+    const auto fwhm = Ventana::Puntos(v->Chart2);
+    const auto hfd = Ventana::Puntos(v->Chart3);
     ASSERT_EQ(maximos.size(), 5u);
     ASSERT_EQ(fwhm.size(), 5u);
     ASSERT_EQ(hfd.size(), 5u);
@@ -135,17 +106,17 @@ TEST_F(Campo, RuidoNoDejaPunto) {
     const auto serie = SerieDeCampos(3);
     GuardarFichero(fotos / "a.fits", serie[1]);
     GuardarFichero(fotos / "b.fits", CampoSinEstrellas());
-    Arrancar();
+    Arrancar(TModoMedida::Campo);
     v->Timer1Timer();
     EXPECT_EQ(v->FotosProcesadas, 2);
-    const auto maximos = VentanaCampo::Puntos(v->Chart1);
+    const auto maximos = Ventana::Puntos(v->Chart1);
     ASSERT_EQ(maximos.size(), 1u);
     EXPECT_EQ(maximos[0].first, 0);
     EXPECT_EQ(v->windowTitle(), "Quorvel - campo (0 estrellas)");
     GuardarFichero(fotos / "c.fits", serie[2]);
     v->Timer1Timer();
-    ASSERT_EQ(VentanaCampo::Puntos(v->Chart1).size(), 2u);
-    EXPECT_EQ(VentanaCampo::Puntos(v->Chart1)[1].first, 2);
+    ASSERT_EQ(Ventana::Puntos(v->Chart1).size(), 2u);
+    EXPECT_EQ(Ventana::Puntos(v->Chart1)[1].first, 2);
     EXPECT_TRUE(v->windowTitle().endsWith(" estrellas)"));
 
     Arrancar(TModoMedida::Estrella);

@@ -20,6 +20,9 @@ dir=$(dirname "$(realpath "$0")")
 if [ "$dir" = "$CARPETA_CONSTRUCCION" ]; then ajuste=$dir/quorvel.ini
 else ajuste=${XDG_CONFIG_HOME:-$HOME/.config}/quorvel/quorvel.ini; fi
 { head -n1 "$ajuste" 2>/dev/null | tr -d '\r'; echo "argumentos: $*"; } >"$REGISTRO"
+# Open until the camera has started, as a window would be: the demo stops the camera when the
+# program ends, and on a busy machine that could come before the camera's note.
+for _ in $(seq 50); do [ -f "$REGISTRO.camara" ] && break; sleep 0.1; done
 FIN
 printf '#!/usr/bin/env bash\necho "$@" >"$REGISTRO.camara"\n' >"$t/build/tools/quorvel-simular"
 chmod +x "$t/build/app/quorvel" "$t/build/tools/quorvel-simular"

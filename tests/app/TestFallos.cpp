@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Faults around the watch cycle: files and folders changing under it, odd folder texts.
-#include "Comun.h"
-#include "UQuorvel.h"
+#include "Ventana.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -14,26 +13,7 @@
 
 namespace {
 
-class Ventana : public TFQuorvel {
-public:
-    explicit Ventana(const std::string& dir) : TFQuorvel(dir, false) {
-        Preguntar = [](const QString&, const QString&) { return false; };
-        MostrarError = [this](const QString& t) { errores << t; };
-        Crear();
-    }
-    using TFQuorvel::Chart1;
-    size_t Puntos() { return static_cast<size_t>(Chart1->Series(0).Count()); }
-    QStringList errores;
-};
-
-struct Fallos : ::testing::Test {
-    CarpetaTemporal programa, fotos;
-    std::unique_ptr<Ventana> v;
-    void Arrancar(const std::string& carpeta) {
-        GuardarFichero(programa / "quorvel.ini", carpeta + "\r\n");
-        v = std::make_unique<Ventana>(programa.ruta.string() + "/");
-    }
-    void Arrancar() { Arrancar(fotos.ruta.string()); }
+struct Fallos : EnVentana {
     void Fotos(int n) {
         for (int i = 0; i < n; ++i)
             GuardarFichero(fotos / ("f" + std::to_string(100 + i) + ".fits"),
@@ -59,7 +39,7 @@ TEST_F(Fallos, FotoBorradaOTruncadaEntreListadoYLectura) {
     fs::last_write_time(fotos / "f102.fits",
                         fs::file_time_type::clock::now() - std::chrono::seconds(60));
     v->ProcesarFotos();
-    EXPECT_EQ(v->Puntos(), 2u);
+    EXPECT_EQ(v->XCrudas().size(), 2u);
     EXPECT_EQ(v->FotosProcesadas, 4);
     Tic();
 }
@@ -70,7 +50,7 @@ TEST_F(Fallos, FotoSinPermisoDeLectura) {
     fs::permissions(fotos / "f100.fits", fs::perms::none);
     Arrancar();
     Tic();
-    EXPECT_EQ(v->Puntos(), 1u);
+    EXPECT_EQ(v->XCrudas().size(), 1u);
 }
 
 TEST_F(Fallos, CarpetaBorradaSustituidaYRestaurada) {
@@ -87,7 +67,7 @@ TEST_F(Fallos, CarpetaBorradaSustituidaYRestaurada) {
     fs::remove(fotos.ruta);
     fs::rename(aparte, fotos.ruta);
     Tic();
-    EXPECT_EQ(v->Puntos(), 6u) << "the restored frames are measured once more";
+    EXPECT_EQ(v->XCrudas().size(), 6u) << "the restored frames are measured once more";
 }
 
 TEST_F(Fallos, TextosDeCarpetaRaros) {
@@ -108,7 +88,7 @@ TEST_F(Fallos, TextosDeCarpetaRaros) {
     for (const auto& c : casos) {
         Arrancar(c.texto);
         Tic();
-        EXPECT_EQ(v->Puntos(), c.puntos) << c.texto;
+        EXPECT_EQ(v->XCrudas().size(), c.puntos) << c.texto;
     }
     fs::current_path(antes);
 }
@@ -120,7 +100,7 @@ TEST_F(Fallos, CarpetaConNombreQueNoEsUtf8) {
     GuardarFichero(raro + "/b.fits", FotoConEstrella(9000));
     Arrancar(raro);
     Tic();
-    EXPECT_EQ(v->Puntos(), 2u);
+    EXPECT_EQ(v->XCrudas().size(), 2u);
     EXPECT_EQ(v->Carpeta(), raro);
     v->close();
     std::ifstream f(programa / "quorvel.ini", std::ios::binary);
@@ -140,7 +120,7 @@ TEST_F(Fallos, MilesDeFicherosAjenosYEnlacesRaros) {
     Arrancar();
     Tic();
     EXPECT_EQ(v->ListaFotos->count(), 10);
-    EXPECT_EQ(v->Puntos(), 10u);
+    EXPECT_EQ(v->XCrudas().size(), 10u);
 }
 
 TEST_F(Fallos, AjustesBajoPresion) {

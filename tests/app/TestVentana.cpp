@@ -1,18 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window driven tick by tick on real files in a scratch folder.
-#include "Comun.h"
-#include "UQuorvel.h"
 #include "USelDir.h"
+#include "Ventana.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QImage>
-#include <QSet>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
+#include <QSet>
 #include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -35,49 +34,7 @@ std::string Contenido(const std::string& ruta) {
     return s.str();
 }
 
-// Opens the protected display widgets to the tests and answers the boxes.
-class Ventana : public TFQuorvel {
-public:
-    explicit Ventana(const std::string& dir) : TFQuorvel(dir, false) {
-        Responder();
-        Crear();
-    }
-    using TFQuorvel::Chart1;
-    using TFQuorvel::Label2;
-    using TFQuorvel::Label7;
-
-    void Responder() {
-        Preguntar = [this](const QString& titulo, const QString& texto) {
-            preguntas << titulo + "|" + texto;
-            return respuesta;
-        };
-        MostrarError = [this](const QString& texto) { errores << texto; };
-    }
-    std::vector<double> XCrudas() {
-        std::vector<double> x;
-        TFastLineSeries& s = Chart1->Series(0);
-        for (int32_t i = 0; i < s.Count(); ++i) x.push_back(s.XValues[i]);
-        return x;
-    }
-    int32_t Medias() { return Chart1->Series(1).Count(); }
-
-    bool respuesta = false;
-    QStringList preguntas, errores;
-};
-
-// A window whose settings file names the folder, so it starts watching at once.
-struct Vigilancia : ::testing::Test {
-    CarpetaTemporal programa, fotos;
-    std::unique_ptr<Ventana> v;
-
-    void Arrancar() {
-        GuardarFichero(programa / "quorvel.ini", fotos.ruta.string() + "\r\n");
-        v = std::make_unique<Ventana>(programa.ruta.string() + "/");
-    }
-    void Foto(const std::string& nombre, double pico = 20000) {
-        GuardarFichero(fotos / nombre, FotoConEstrella(pico));
-    }
-};
+using Vigilancia = EnVentana;
 
 } // namespace
 
@@ -510,12 +467,4 @@ TEST(Icono, ElDelProyecto) {
     for (int y = 0; y < imagen.height(); ++y)
         for (int x = 0; x < imagen.width(); ++x) colores.insert(imagen.pixel(x, y));
     EXPECT_GT(colores.size(), 2);
-}
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

@@ -4,6 +4,7 @@
 // frame unit.
 #include "CarpetaTemporal.h"
 #include "EscritorFits.h"
+#include "Estrella.h"
 #include "UTPlaca.h"
 
 #include <gtest/gtest.h>
@@ -33,17 +34,8 @@ struct Cuentas {
 // A point-sampled circular Gaussian on a flat sky with Gaussian noise, rounded to counts.
 inline Cuentas Estrella(int64_t w, int64_t h, double cx, double cy, double sigma, double amplitud,
                         double fondo, double ruido = 0, unsigned semilla = 1) {
-    Cuentas c(w, h);
-    std::mt19937 azar(semilla);
-    std::normal_distribution<double> normal(0.0, ruido > 0 ? ruido : 1.0);
-    for (int64_t y = 0; y < h; ++y)
-        for (int64_t x = 0; x < w; ++x) {
-            const double r2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
-            double v = fondo + amplitud * std::exp(-r2 / (2 * sigma * sigma));
-            if (ruido > 0) v += normal(azar);
-            c(x, y) = static_cast<uint16_t>(std::clamp(std::nearbyint(v), 0.0, 65535.0));
-        }
-    return c;
+    return Cuentas(w, h,
+                   ExponerEstrellaEnCielo(w, h, {cx, cy, sigma, amplitud, fondo, ruido, semilla}));
 }
 
 // Each test gets its own folder, removed afterwards.

@@ -83,18 +83,25 @@ TEST(FWHM, ChoiceAndFitWindow) {
     EXPECT_THROW(ElegirFWHM(placa, 9.99, 5, 5, calidad), ErrorRango);
 }
 
-class HFD : public ConFotos {};
+// The measurement of the counts in a box from 3 to 27 on both axes, and its two lists.
+class HFD : public ConFotos {
+protected:
+    TMedida Medida(const Cuentas& c) {
+        Cargar(placa, c);
+        TMedida m(placa, ordenada, acumulada);
+        m.XMin = 3, m.XMax = 27, m.YMin = 3, m.YMax = 27;
+        return m;
+    }
+    TPlaca placa;
+    TListaOrdenada ordenada;
+    TListaAcumulada acumulada;
+};
 
 TEST_F(HFD, RadialAndCumulativeTexts) {
     Cuentas c(30, 30, 100);
     c(15, 15) = 500;
     c(16, 15) = 88;
-    TPlaca placa;
-    Cargar(placa, c);
-    TListaOrdenada ordenada;
-    TListaAcumulada acumulada;
-    TMedida m(placa, ordenada, acumulada);
-    m.XMin = 3, m.XMax = 27, m.YMin = 3, m.YMax = 27;
+    TMedida m = Medida(c);
     m.NivelFondo = 100, m.CentroideX = 15, m.CentroideY = 15;
     // Total 388, half 194: the first entry already holds it, and the diameter is 0.
     EXPECT_EQ(m.CalcularHFD(), 0);
@@ -118,12 +125,7 @@ TEST_F(HFD, TwoDecimalTextsRoundTheValues) {
     // Background 100.125: every value text is rounded to hundredths before it is summed.
     Cuentas c(30, 30, 100);
     c(15, 15) = 1100;
-    TPlaca placa;
-    Cargar(placa, c);
-    TListaOrdenada ordenada;
-    TListaAcumulada acumulada;
-    TMedida m(placa, ordenada, acumulada);
-    m.XMin = 3, m.XMax = 27, m.YMin = 3, m.YMax = 27;
+    TMedida m = Medida(c);
     m.NivelFondo = 100.125, m.CentroideX = 15.25, m.CentroideY = 15;
     m.CalcularHFD();
     EXPECT_EQ(ordenada[0], "000.50  00999.88"); // 999.875 away from zero

@@ -9,8 +9,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./setup.sh openbox x11-utils
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j2 --target quorvel quorvel-simular
+. scripts/comun.sh
+construir build -- quorvel quorvel-simular
 
 xvfb-run -a -s "-screen 0 640x560x24" bash -c '
     setsid ./run.sh >/dev/null 2>&1 & demo=$!

@@ -5,8 +5,8 @@
 # the window's single-star measurement and the field measurement (--campo) on each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j2 --target quorvel-medir quorvel-simular >/dev/null
+. scripts/comun.sh
+construir build -- quorvel-medir quorvel-simular
 trabajo=$(mktemp -d)
 trap 'rm -rf "$trabajo"' EXIT
 

@@ -5,8 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j2 --target quorvel-medir quorvel-simular
+. scripts/comun.sh
+construir build -- quorvel-medir quorvel-simular
 
 serie=$(mktemp -d)
 trap 'rm -rf "$serie"' EXIT
