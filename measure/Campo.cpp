@@ -19,11 +19,15 @@ extern "C" { // the header declares C functions without saying so
 
 namespace {
 
-// Background and detection run on the frame binned 2 x 2 (averaged): a quarter of the pixels
-// for SEP's two whole-frame passes, and a float copy of a quarter of the matrix's pixels
-// instead of a whole one. A star of the smallest width the optics form (FWHM 1.2 pixels)
-// still covers a few binned pixels; everything measured is measured at full resolution.
-constexpr int Agrupamiento = 2;
+// Background and detection run on the frame binned 4 x 4 (averaged): a sixteenth of the
+// pixels for SEP's two whole-frame passes, which cost some 20 ns a pixel, and a float copy of
+// a sixteenth of them instead of the whole frame. Binning collects a compact star's light
+// into a few binned pixels, so even the smallest image the optics form (FWHM 1.2 pixels) is
+// detected at no loss; everything measured is measured at full resolution. Frames under 512
+// pixels a side are binned 2 x 2, to leave room for tiles of background.
+int Agrupamiento(int ancho, int alto) {
+    return std::min(ancho, alto) >= 512 ? 4 : 2;
+}
 
 // Background tiles of 64 x 64 frame pixels with a 3 x 3 median filter over the tiles (SEP's
 // usual values): several times the size of a blurred star, so that stars bias no tile, and
@@ -31,12 +35,15 @@ constexpr int Agrupamiento = 2;
 constexpr int TeselaFondo = 64, FiltroFondo = 3;
 
 // Detection at 3 sigma of the binned sky noise, on the binned frame smoothed by the 3 x 3
-// kernel below, over at least 3 connected binned pixels (12 of the frame). On pure noise
+// kernel below, over at least 3 connected binned pixels. On pure noise
 // that finds no false detection even on the largest frames, and a star that faint would be
 // too noisy to move a median.
 constexpr float UmbralSigmas = 3.0f;
 constexpr int AreaMinima = 3;
 const float Nucleo[9] = {1, 2, 1, 2, 4, 2, 1, 2, 1};
+// Deblending over 16 levels rather than SEP's usual 32: it still parts stars that touch, at
+// two thirds of the extraction's cost; rings are put together again anyway.
+constexpr int NivelesSeparacion = 16;
 
 // SEP's pixel stack: at least its usual 300000 pixels, and up to a sixteenth of the binned
 // frame, so a bright extended object (the moon, a glow) fits. Past that the frame is binned
@@ -61,27 +68,25 @@ constexpr double ElongacionMaxima = 2.0;
 // edge. The light is whole, and the aperture small enough to keep neighbours and sky noise
 // out of it.
 constexpr double AperturaEn90 = 2;
-const double Fracciones[2] = {0.5, 0.9};
-// The half-flux diameter of a half-flux radius from SEP. Its apertures spread each pixel's
-// value evenly over the pixel's square, which widens the image by one more pixel-wide box
-// (a variance of 1/12 px^2 along each axis) on top of the pixel integration the frame already
-// holds: for a Gaussian image that adds 5.545 / 12 px^2 to the diameter's square, 11 % of an
-// undersampled star's diameter and under 1 % past 5 px. It is taken back out.
+// The half-flux diameter of a half-flux radius from the growth curve. Spreading each pixel's
+// value over 4 x 4 points of its square widens the image by one more nearly pixel-wide box (a
+// variance of 15/16 / 12 px^2 along each axis) on top of the pixel integration the frame
+// already holds: for a Gaussian image that adds 5.545 times as much to the diameter's square,
+// 10 % of an undersampled star's diameter and under 1 % past 5 px. It is taken back out.
 double Diametro(double radio) {
-    return std::sqrt(std::max(0.0, 4 * radio * radio - 5.545 / 12));
+    return std::sqrt(std::max(0.0, 4 * radio * radio - 5.545 * 15 / 16 / 12));
 }
 
 // The ring of sky around an aperture, wide enough for a steady median.
 double AnilloCielo(double apertura) {
-    return std::max(5.0, 0.25 * apertura);
+    return std::max(3.0, 0.25 * apertura);
 }
 constexpr double BordeMaximo = 0.1; // of the light, in the aperture's outer fifth
-constexpr int Subpixeles = 5; // SEP's usual sampling of the pixels the aperture's edge cuts
 
 // The brightest 200 usable stars give the HFD and peak medians: as steady as a larger sample.
-// The Gaussian fits, the costliest step, run on the brightest 40 of them with an HFD below 10:
+// The Gaussian fits, the costliest step, run on the brightest 15 of them with an HFD below 10:
 // their median FWHM is already steady to a fraction of a percent.
-constexpr size_t MaximoEstrellas = 200, MaximoAjustes = 40;
+constexpr size_t MaximoEstrellas = 200, MaximoAjustes = 15;
 
 struct LiberarFondo {
     void operator()(sep_bkg* b) const { sep_bkg_free(b); }
@@ -132,21 +137,29 @@ TRegion SinRelleno(const uint16_t* m, int w, int h) {
     return r;
 }
 
-// The region averaged over f x f blocks, rows of x; a last partial block is left out.
+// The region averaged over f x f blocks, rows of x; a last partial block is left out. Rows
+// are summed first, then blocks along them, so that both loops vectorise.
 std::vector<float> Agrupar(const uint16_t* m, int w, const TRegion& r, int f, int& bw, int& bh) {
     bw = (r.x1 - r.x0) / f;
     bh = (r.y1 - r.y0) / f;
     std::vector<float> b(static_cast<size_t>(bw) * static_cast<size_t>(bh));
-    std::vector<uint32_t> suma(static_cast<size_t>(bw));
+    std::vector<uint32_t> filas(static_cast<size_t>(bw) * f);
     const float escala = 1.0f / float(f * f);
     for (int j = 0; j < bh; ++j) {
-        std::fill(suma.begin(), suma.end(), 0u);
+        std::fill(filas.begin(), filas.end(), 0u);
         for (int k = 0; k < f; ++k) {
             const uint16_t* fila = m + size_t(r.y0 + j * f + k) * w + r.x0;
-            for (int i = 0; i < bw; ++i)
-                for (int l = 0; l < f; ++l) suma[size_t(i)] += fila[i * f + l];
+            for (size_t i = 0; i < filas.size(); ++i) filas[i] += fila[i];
         }
-        for (int i = 0; i < bw; ++i) b[size_t(j) * bw + i] = float(suma[size_t(i)]) * escala;
+        float* salida = b.data() + size_t(j) * bw;
+        if (f == 2)
+            for (int i = 0; i < bw; ++i) salida[i] = float(filas[2 * size_t(i)] + filas[2 * size_t(i) + 1]) * escala;
+        else
+            for (int i = 0; i < bw; ++i) {
+                uint32_t suma = 0;
+                for (int l = 0; l < f; ++l) suma += filas[size_t(i) * f + l];
+                salida[i] = float(suma) * escala;
+            }
     }
     return b;
 }
@@ -173,15 +186,17 @@ std::pair<double, double> Ejes(double x2, double y2, double xy) {
 // on the ring (the plain centre of its pixels, which uneven light around the ring does not
 // pull). Stars side by side leave most directions from their common centre empty, and stay
 // apart.
-std::vector<TDeteccion> Detecciones(const sep_catalog* c, int bw, int bh) {
+// The binned frame's buffer, no longer needed, holds each binned pixel's object (-1 for none;
+// a float holds these integers exactly).
+std::vector<TDeteccion> Detecciones(const sep_catalog* c, int bw, int bh, std::vector<float>& etiqueta) {
     std::vector<TDeteccion> d(size_t(c->nobj));
-    std::vector<int> etiqueta(size_t(bw) * size_t(bh), -1); // the object of each pixel
+    std::fill(etiqueta.begin(), etiqueta.end(), -1.0f);
     for (int i = 0; i < c->nobj; ++i) {
         TDeteccion& e = d[size_t(i)];
         e.x = c->x[i], e.y = c->y[i], e.a = c->a[i], e.b = c->b[i], e.flujo = c->flux[i];
         e.truncada = c->flag[i] & (SEP_OBJ_TRUNC | SEP_OBJ_SINGU);
         e.pixeles.assign(c->pix[i], c->pix[i] + c->npix[i]);
-        for (const int p : e.pixeles) etiqueta[size_t(p)] = i;
+        for (const int p : e.pixeles) etiqueta[size_t(p)] = float(i);
     }
     std::vector<int> padre(size_t(c->nobj));
     std::iota(padre.begin(), padre.end(), 0);
@@ -194,7 +209,7 @@ std::vector<TDeteccion> Detecciones(const sep_catalog* c, int bw, int bh) {
             const int x = p % bw, y = p / bw;
             for (int v = std::max(0, y - 2); v <= std::min(bh - 1, y + 2); ++v)
                 for (int u = std::max(0, x - 2); u <= std::min(bw - 1, x + 2); ++u)
-                    if (const int j = etiqueta[size_t(v) * bw + u]; j >= 0 && j != i)
+                    if (const int j = int(etiqueta[size_t(v) * bw + u]); j >= 0 && j != i)
                         padre[size_t(raiz(i))] = raiz(j);
         }
     std::vector<std::vector<int>> grupos(size_t(c->nobj));
@@ -220,7 +235,7 @@ std::vector<TDeteccion> Detecciones(const sep_catalog* c, int bw, int bh) {
         const auto delGrupo = [&](double x, double y) {
             const long u = std::lround(x), v = std::lround(y);
             if (u < 0 || v < 0 || u >= bw || v >= bh) return false;
-            const int j = etiqueta[size_t(v) * bw + size_t(u)];
+            const int j = int(etiqueta[size_t(v) * bw + size_t(u)]);
             return j >= 0 && raiz(j) == raiz(g[0]);
         };
         if (delGrupo(anillo.x, anillo.y)) continue; // a filled centre: not a ring
@@ -295,38 +310,96 @@ bool Artefacto(const TFoto& f, int px, int py, double ruido) {
     return false;
 }
 
-// A star's pixels around (cx, cy), less its sky, as floats for SEP, with the hot pixels
-// outside its core replaced by the median of their neighbours: a warm pixel far out in the
-// aperture would otherwise weigh as much as the star's own light there. A pixel is hot when
-// it stands clear above its third brightest neighbour, which a pixel in a smooth image never
-// does; pairs and clusters of 3 are caught too.
+// A hot pixel: it stands clear above its third brightest neighbour, which a pixel of a
+// blurred image never does outside the core of an undersampled star. Single warm pixels,
+// pairs and clusters of 3 are caught. v(i, j) is the sky-subtracted value at offset (i, j).
+template <class Valor> bool Caliente(const Valor& v, double ruido, float* sustituto = nullptr) {
+    const float p = float(v(0, 0));
+    if (p < 8 * ruido) return false;
+    // In a smooth image three of the four nearest neighbours hold half as much.
+    if ((v(-1, 0) >= p / 2) + (v(1, 0) >= p / 2) + (v(0, -1) >= p / 2) + (v(0, 1) >= p / 2) >= 3)
+        return false;
+    std::array<float, 8> n{};
+    size_t k = 0;
+    for (int b = -1; b <= 1; ++b)
+        for (int a = -1; a <= 1; ++a)
+            if (a || b) n[k++] = float(v(a, b));
+    std::nth_element(n.begin(), n.begin() + 2, n.end(), std::greater<float>());
+    if (!(p - n[2] > std::max(8 * ruido, 0.5 * p))) return false;
+    if (sustituto) { // the median of the neighbours
+        std::nth_element(n.begin(), n.begin() + 4, n.end());
+        *sustituto = n[4];
+    }
+    return true;
+}
+
+// Pixels within this distance of a star's centre are never taken for hot ones: the peak of
+// an undersampled star stands above its neighbours as a warm pixel does.
+constexpr double NucleoProtegido = 1.5;
+
+// A star's pixels around (cx, cy), less its sky, as floats, with the hot pixels outside its
+// core replaced by the median of their neighbours when limpiar: a warm pixel far out in the
+// aperture would otherwise weigh as much as the star's own light there.
 struct TSello {
     int x0, y0, lado;
     std::vector<float> v;
 };
-TSello Sello(const TFoto& f, double cx, double cy, int radio, double nucleo, double ruido) {
+TSello Sello(const TFoto& f, double cx, double cy, int radio, bool limpiar, double ruido) {
     TSello s{int(std::floor(cx)) - radio, int(std::floor(cy)) - radio, 2 * radio + 2, {}};
     s.v.resize(size_t(s.lado) * size_t(s.lado));
     for (int j = 0; j < s.lado; ++j)
         for (int i = 0; i < s.lado; ++i) s.v[size_t(j) * s.lado + i] = float(f(s.x0 + i, s.y0 + j));
+    if (!limpiar) return s;
     const std::vector<float> crudo = s.v;
-    std::array<float, 8> n{};
     for (int j = 1; j + 1 < s.lado; ++j)
         for (int i = 1; i + 1 < s.lado; ++i) {
-            if (std::hypot(s.x0 + i - cx, s.y0 + j - cy) <= nucleo) continue;
-            const float p = crudo[size_t(j) * s.lado + i];
-            if (p < 8 * ruido) continue;
-            size_t k = 0;
-            for (int b = -1; b <= 1; ++b)
-                for (int a = -1; a <= 1; ++a)
-                    if (a || b) n[k++] = crudo[size_t(j + b) * s.lado + i + a];
-            std::nth_element(n.begin(), n.begin() + 2, n.end(), std::greater<float>());
-            if (p - n[2] > std::max(8 * ruido, 0.5 * p)) {
-                std::nth_element(n.begin(), n.begin() + 4, n.end());
-                s.v[size_t(j) * s.lado + i] = n[4];
-            }
+            const double dx = s.x0 + i - cx, dy = s.y0 + j - cy;
+            if (dx * dx + dy * dy <= NucleoProtegido * NucleoProtegido) continue;
+            const float* c = &crudo[size_t(j) * s.lado + i];
+            Caliente([&](int a, int b) { return c[b * s.lado + a]; }, ruido,
+                     &s.v[size_t(j) * s.lado + i]);
         }
     return s;
+}
+
+// The radii that hold half and 90 % of the light within rmax of (cx, cy), from the growth
+// curve of the stamp: the light binned by distance in steps of 1/32 px, each pixel within
+// 3 px of the centre as 4 x 4 points where the curve is steep (when fino), the others as one
+// point at their centre. SEP's aperture sums do the same with exact pixel overlaps, at several times
+// the cost, which went to two of them a star. False when no light is left.
+bool RadiosDeLuz(const TSello& s, double cx, double cy, double rmax, bool fino, double radios[2]) {
+    constexpr double Paso = 32;
+    std::vector<double> curva(size_t(rmax * Paso) + 2, 0.0);
+    const auto sumar = [&](double d2, double v) {
+        if (d2 <= rmax * rmax) curva[size_t(std::sqrt(d2) * Paso)] += v;
+    };
+    for (int j = 0; j < s.lado; ++j)
+        for (int i = 0; i < s.lado; ++i) {
+            const double dx = s.x0 + i - cx, dy = s.y0 + j - cy, v = s.v[size_t(j) * s.lado + i];
+            if (!fino || dx * dx + dy * dy > 9) {
+                sumar(dx * dx + dy * dy, v);
+                continue;
+            }
+            for (int b = 0; b < 4; ++b)
+                for (int a = 0; a < 4; ++a) {
+                    const double u = dx + (a - 1.5) / 4, w = dy + (b - 1.5) / 4;
+                    sumar(u * u + w * w, v / 16);
+                }
+        }
+    double total = 0;
+    for (const double c : curva) total += c;
+    if (!(total > 0)) return false;
+    const double fracciones[2] = {0.5, 0.9};
+    for (int k = 0; k < 2; ++k) {
+        const double meta = fracciones[k] * total;
+        double acumulada = 0;
+        size_t n = 0;
+        while (n + 1 < curva.size() && acumulada + curva[n] < meta) acumulada += curva[n++];
+        // Within bin n, the light grows evenly from its inner to its outer edge.
+        const double parte = curva[n] > 0 ? (meta - acumulada) / curva[n] : 0;
+        radios[k] = (double(n) + std::clamp(parte, 0.0, 1.0)) / Paso;
+    }
+    return radios[0] > 0;
 }
 
 } // namespace
@@ -342,7 +415,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
 
     // Background and detection on the binned frame; a large bright object that overflows
     // SEP's stacks is detected again on a frame binned twice as much, down to 8 x 8 pixels.
-    int f = Agrupamiento, bw = 0, bh = 0;
+    int f = Agrupamiento(region.x1 - region.x0, region.y1 - region.y0), bw = 0, bh = 0;
     std::vector<float> agrupada;
     std::unique_ptr<sep_bkg, LiberarFondo> fondo;
     std::unique_ptr<sep_catalog, LiberarCatalogo> catalogo;
@@ -369,7 +442,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
         sep_set_extract_pixstack(std::max(PilaMinima, size_t(bw) * size_t(bh) / 16));
         sep_catalog* c = nullptr;
         const int estado = sep_extract(&im, UmbralSigmas, SEP_THRESH_REL, AreaMinima, Nucleo, 3, 3,
-                                       SEP_FILTER_CONV, 32, 0.005, 1, 1.0, &c);
+                                       SEP_FILTER_CONV, NivelesSeparacion, 0.005, 1, 1.0, &c);
         catalogo.reset(c);
         if (estado == 0) break;
         if ((estado != PilaLlena && estado != DemasiadosFragmentos) || bw < 16 || bh < 16)
@@ -378,7 +451,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
     r.Fondo = sep_bkg_global(fondo.get());
     // The noise of one frame pixel: the binned one is the mean of f x f of them.
     const double ruido = std::max(1.0, double(sep_bkg_globalrms(fondo.get())) * f);
-    std::vector<TDeteccion> detecciones = Detecciones(catalogo.get(), bw, bh);
+    std::vector<TDeteccion> detecciones = Detecciones(catalogo.get(), bw, bh, agrupada);
     agrupada = {}; // the memory goes back before the stars are measured
     catalogo.reset();
 
@@ -396,34 +469,79 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
     };
     std::vector<TCandidata> candidatas;
     for (const TDeteccion& d : detecciones) {
-        int32_t maximo = -1;
-        int px = 0, py = 0;
+        // The detection at full resolution, less what no optics can form: each bright local
+        // maximum that fails that test takes its 3 x 3 pixels out (a warm pixel, pair or
+        // cluster, a cosmic-ray hit). A detection whose light was mostly that is dropped; a
+        // star keeps its centre and peak, which a warm pixel inside its outline would pull.
+        const auto sky = [&](int x, int y) {
+            return double(sep_bkg_pix(fondo.get(), std::clamp((x - region.x0) / f, 0, bw - 1),
+                                      std::clamp((y - region.y0) / f, 0, bh - 1)));
+        };
+        const auto dentro = [&](int x, int y) {
+            return x > region.x0 + 1 && y > region.y0 + 1 && x + 2 < region.x1 && y + 2 < region.y1;
+        };
+        const auto pixel = [&](int x, int y) { return int32_t{matriz[size_t(y) * w + x]}; };
+        std::vector<std::pair<int, int>> fuera; // centres of the 3 x 3 taken out
+        const double cielo = sky(region.x0 + int(d.x) * f, region.y0 + int(d.y) * f);
         for (const int p : d.pixeles) {
             const int x0 = region.x0 + (p % bw) * f, y0 = region.y0 + (p / bw) * f;
             for (int j = 0; j < f; ++j)
                 for (int i = 0; i < f; ++i) {
-                    const int32_t v = matriz[size_t(y0 + j) * w + x0 + i];
-                    if (v > maximo) maximo = v, px = x0 + i, py = y0 + j;
+                    const int x = x0 + i, y = y0 + j, v = pixel(x, y);
+                    if (v - cielo < PicoJuzgable * ruido || !dentro(x, y)) continue;
+                    bool pico = true;
+                    for (int b = -1; b <= 1 && pico; ++b)
+                        for (int a = -1; a <= 1 && pico; ++a)
+                            pico = (a == 0 && b == 0) || pixel(x + a, y + b) < v ||
+                                   (pixel(x + a, y + b) == v && (b > 0 || (b == 0 && a > 0)));
+                    if (pico && Artefacto(TFoto{matriz, w, sky(x, y)}, x, y, ruido)) fuera.push_back({x, y});
                 }
         }
-        // The brightest pixel's sky is the background map's at its binned pixel.
-        const int bx = std::clamp((px - region.x0) / f, 0, bw - 1);
-        const int by = std::clamp((py - region.y0) / f, 0, bh - 1);
-        const TFoto foto{matriz, w, sep_bkg_pix(fondo.get(), bx, by)};
-        if (px > region.x0 + 1 && py > region.y0 + 1 && px + 2 < region.x1 && py + 2 < region.y1 &&
-            Artefacto(foto, px, py, ruido))
-            continue;
+        const auto quitado = [&](int x, int y) {
+            for (const auto& [u, v] : fuera)
+                if (std::abs(x - u) <= 1 && std::abs(y - v) <= 1) return true;
+            return false;
+        };
+        int32_t maximo = 0;
+        double luz = 0, luzQuitada = 0, sx = 0, sy = 0;
+        for (const int p : d.pixeles) {
+            const int x0 = region.x0 + (p % bw) * f, y0 = region.y0 + (p / bw) * f;
+            for (int j = 0; j < f; ++j)
+                for (int i = 0; i < f; ++i) {
+                    const int x = x0 + i, y = y0 + j, v = pixel(x, y);
+                    const double l = std::max(0.0, v - cielo);
+                    if (!fuera.empty() && quitado(x, y)) {
+                        luzQuitada += l;
+                        continue;
+                    }
+                    maximo = std::max(maximo, v);
+                    luz += l, sx += l * x, sy += l * y;
+                }
+        }
+        if (luzQuitada >= luz || !(luz > 0)) continue;
+        // Without anything taken out, the binned centroid serves: at full resolution it is
+        // refined later within a window.
+        const double cx = fuera.empty() ? enFoto(d.x, region.x0) : sx / luz;
+        const double cy = fuera.empty() ? enFoto(d.y, region.y0) : sy / luz;
         const bool usable = !d.truncada && d.b > 0 && d.a <= ElongacionMaxima * d.b &&
                             maximo <= Saturacion;
-        candidatas.push_back({enFoto(d.x, region.x0), enFoto(d.y, region.y0), d.flujo, f * d.a,
-                              maximo, usable});
+        candidatas.push_back({cx, cy, d.flujo, f * d.a, maximo, usable});
     }
     std::stable_sort(candidatas.begin(), candidatas.end(),
                      [](const TCandidata& a, const TCandidata& b) { return a.flujo > b.flujo; });
 
-    // Half-flux radius of each usable star, within an aperture inside the region.
+    // Half-flux radius of the usable stars, brightest first, within an aperture inside the
+    // region, until there are enough isolated ones. Neighbours are looked up by x.
+    std::vector<size_t> porX(candidatas.size());
+    std::iota(porX.begin(), porX.end(), size_t{0});
+    std::sort(porX.begin(), porX.end(), [&](size_t a, size_t b) { return candidatas[a].x < candidatas[b].x; });
+    size_t aisladas = 0;
     for (TCandidata& e : candidatas) {
         if (!e.usable) continue;
+        if (aisladas >= MaximoEstrellas) {
+            e.usable = false;
+            continue;
+        }
         e.usable = false;
         const int bx = std::clamp(int((e.x - region.x0) / f), 0, bw - 1);
         const int by = std::clamp(int((e.y - region.y0) / f), 0, bh - 1);
@@ -437,11 +555,14 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
             const double rr = e.a < 4 ? std::max(2.0, 2 * e.a) : 3 * e.a;
             const int xa = int(std::floor(e.x - rr)), xb = int(std::ceil(e.x + rr));
             const int ya = int(std::floor(e.y - rr)), yb = int(std::ceil(e.y + rr));
-            if (xa < region.x0 || ya < region.y0 || xb >= region.x1 || yb >= region.y1) break;
+            if (xa <= region.x0 || ya <= region.y0 || xb + 1 >= region.x1 || yb + 1 >= region.y1) break;
             double s = 0, sx = 0, sy = 0;
             for (int y = ya; y <= yb; ++y)
                 for (int x = xa; x <= xb; ++x)
-                    if (std::hypot(x - e.x, y - e.y) <= rr) {
+                    if (const double d2 = (x - e.x) * (x - e.x) + (y - e.y) * (y - e.y); d2 <= rr * rr) {
+                        if (d2 > NucleoProtegido * NucleoProtegido &&
+                            Caliente([&](int a, int b) { return foto(x + a, y + b); }, ruido))
+                            continue;
                         const double v = std::max(0.0, foto(x, y));
                         s += v, sx += v * x, sy += v * y;
                     }
@@ -452,30 +573,33 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
         // subtracted.
         double radios[2] = {0, 0};
         const auto medirRadios = [&](double rmax, bool final) {
-            const int lado = int(std::ceil(rmax + AnilloCielo(rmax))) + 1;
+            // The first pass only sizes the aperture: the map's sky, no cleaning.
+            const double anillo = final ? AnilloCielo(rmax) : 0;
+            const int lado = int(std::ceil(rmax + anillo)) + 1;
             if (e.x - lado < region.x0 || e.y - lado < region.y0 || e.x + lado + 1 >= region.x1 ||
                 e.y + lado + 1 >= region.y1)
                 return false; // the aperture would be cut by the edge or the padding
-            TSello s = Sello(foto, e.x, e.y, lado, std::max(2.5, e.a), ruido);
+            TSello s = Sello(foto, e.x, e.y, lado, final, ruido);
             // The star's own sky: the median of a ring of sky just outside the aperture. The
             // map's tiles may be off there, biased by the star itself when it is large, or too
             // coarse for a glow or a nebula.
-            const auto distancia = [&](int i, int j) { return std::hypot(s.x0 + i - e.x, s.y0 + j - e.y); };
-            std::vector<double> cielo;
-            for (int j = 0; j < s.lado; ++j)
-                for (int i = 0; i < s.lado; ++i)
-                    if (const double d = distancia(i, j); d > rmax && d <= rmax + AnilloCielo(rmax))
-                        cielo.push_back(s.v[size_t(j) * s.lado + i]);
-            const float local = float(Mediana(std::move(cielo)));
-            for (float& v : s.v) v -= local;
-            sep_image im{};
-            im.data = s.v.data();
-            im.dtype = SEP_TFLOAT;
-            im.w = im.h = s.lado;
-            short banderas = 0;
-            Comprobar(sep_flux_radius(&im, e.x - s.x0, e.y - s.y0, rmax, 0, Subpixeles, 0, nullptr,
-                                      Fracciones, 2, radios, &banderas));
-            if (banderas & (SEP_APER_TRUNC | SEP_APER_NONPOSITIVE) || !(radios[0] > 0)) return false;
+            const auto distancia2 = [&](int i, int j) {
+                const double dx = s.x0 + i - e.x, dy = s.y0 + j - e.y;
+                return dx * dx + dy * dy;
+            };
+            const double r2 = rmax * rmax, fuera2 = (rmax + anillo) * (rmax + anillo);
+            if (final) {
+                std::vector<float> cielo;
+                for (int j = 0; j < s.lado; ++j)
+                    for (int i = 0; i < s.lado; ++i)
+                        if (const double d = distancia2(i, j); d > r2 && d <= fuera2)
+                            cielo.push_back(s.v[size_t(j) * s.lado + i]);
+                if (cielo.empty()) return false;
+                std::nth_element(cielo.begin(), cielo.begin() + cielo.size() / 2, cielo.end());
+                const float local = cielo[cielo.size() / 2];
+                for (float& v : s.v) v -= local;
+            }
+            if (!RadiosDeLuz(s, e.x, e.y, rmax, final, radios)) return false;
             if (!final) return true;
             // A star's light has faded into the sky at the aperture's edge: its outer fifth
             // holds a few percent of the light at most. More, or much less, is a sky that
@@ -484,17 +608,18 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
             double total = 0, borde = 0;
             for (int j = 0; j < s.lado; ++j)
                 for (int i = 0; i < s.lado; ++i)
-                    if (const double d = distancia(i, j); d <= rmax) {
+                    if (const double d = distancia2(i, j); d <= r2) {
                         total += s.v[size_t(j) * s.lado + i];
-                        if (d > 0.8 * rmax) borde += s.v[size_t(j) * s.lado + i];
+                        if (d > 0.64 * r2) borde += s.v[size_t(j) * s.lado + i];
                     }
             if (std::fabs(borde) > BordeMaximo * total) return false;
             // The shape at full resolution, within 3 times the half-flux radius, where the
             // binned detection's thresholded moments round an elongated image off.
             double sv = 0, mx = 0, my = 0, xx = 0, yy = 0, xy = 0;
+            const double forma2 = std::pow(std::max(1.5, 3 * radios[0]), 2);
             for (int j = 0; j < s.lado; ++j)
                 for (int i = 0; i < s.lado; ++i)
-                    if (distancia(i, j) <= std::max(1.5, 3 * radios[0])) {
+                    if (distancia2(i, j) <= forma2) {
                         const double v = std::max(0.0f, s.v[size_t(j) * s.lado + i]);
                         const double dx = s.x0 + i - e.x, dy = s.y0 + j - e.y;
                         sv += v, mx += v * dx, my += v * dy, xx += v * dx * dx, yy += v * dy * dy, xy += v * dx * dy;
@@ -503,14 +628,21 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
             const auto [ma, mi] = Ejes(xx / sv - mx * mx, yy / sv - my * my, xy / sv - mx * my);
             return ma <= ElongacionMaxima * mi;
         };
-        // A first pass within 6 times the detection's rms size, then the aperture.
-        if (!medirRadios(std::max(3.0, 6.0 * e.a), false)) continue;
+        // A first pass within 5 times the detection's rms size, then the aperture.
+        if (!medirRadios(std::max(3.0, 5.0 * e.a), false)) continue;
         const double rmax = std::max(3.0, AperturaEn90 * radios[1]);
         if (!medirRadios(rmax, true)) continue;
-        const double radio = radios[0];
-        e.radio = radio;
+        e.radio = radios[0];
         e.apertura = rmax;
+        // Isolated: no other star's centre inside the aperture.
+        const auto primera = std::lower_bound(porX.begin(), porX.end(), e.x - rmax,
+                                              [&](size_t k, double x) { return candidatas[k].x < x; });
         e.usable = true;
+        for (auto k = primera; k != porX.end() && candidatas[*k].x <= e.x + rmax && e.usable; ++k) {
+            const TCandidata& o = candidatas[*k];
+            e.usable = &o == &e || (o.x - e.x) * (o.x - e.x) + (o.y - e.y) * (o.y - e.y) > rmax * rmax;
+        }
+        aisladas += e.usable;
     }
 
     // The stars of one frame share its focus: within a factor of 2 of their median HFD, even
@@ -523,16 +655,10 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
     for (TCandidata& e : candidatas)
         e.usable = e.usable && Diametro(e.radio) >= tipico / 2 && Diametro(e.radio) <= 2 * tipico;
 
-    // Isolated: no other star's centre inside the aperture.
     std::vector<double> fwhm, hfd, picos;
     size_t ajustes = 0;
     for (const TCandidata& e : candidatas) {
-        if (r.Estrellas.size() >= MaximoEstrellas) break;
         if (!e.usable) continue;
-        bool sola = true;
-        for (const TCandidata& o : candidatas)
-            sola = sola && (&o == &e || std::hypot(o.x - e.x, o.y - e.y) > e.apertura);
-        if (!sola) continue;
         TEstrellaCampo s;
         s.X = e.x;
         s.Y = e.y;

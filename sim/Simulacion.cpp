@@ -295,6 +295,7 @@ double DiametroMediaLuz(const TEscena& e, const TFoco& f) {
 }
 
 void AnadirCalientes(TEscena& e, int n, std::mt19937_64& azar) {
+    if (n <= 0 || e.ancho < 4 || e.alto < 4) return;
     std::uniform_real_distribution<double> u(0.0, 1.0);
     std::uniform_int_distribution<int> px(1, e.ancho - 3), py(1, e.alto - 3);
     const int vx[] = {1, 0, 1, -1}, vy[] = {0, 1, 1, 1}; // the neighbours a cluster grows to

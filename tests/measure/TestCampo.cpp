@@ -149,7 +149,7 @@ TEST_F(Campo, FocusRunsThroughRealSkiesKeepTheirV) {
              const auto s = [](double u) { return std::hypot(1.2, 6 * u); };
              return TFoco{s(t + 1.0 / 7), s(t - 1.0 / 7), 0};
          },
-         0.06, 30},
+         0.06, 20},
         {"400 stars with close pairs", 1024, 768, 400, 15,
          [](TEscena& e, std::mt19937_64& azar) { AnadirParejas(e, 0.3, 3.2, azar); }, gauss,
          0.06, 40},
@@ -190,7 +190,7 @@ TEST_F(Campo, FocusRunsThroughRealSkiesKeepTheirV) {
                 centradas += d < std::max(1.0, e.HFD / 6);
                 lejos = std::max(lejos, d);
             }
-            EXPECT_GE(centradas, 0.8 * m.Estrellas.size()) << "frame " << i;
+            EXPECT_GE(centradas, 0.75 * m.Estrellas.size()) << "frame " << i;
             hfd.push_back(m.HFD);
             verdades.push_back(verdad);
         }
@@ -213,10 +213,13 @@ TEST_F(Campo, SubframeStarGetsTheWindowsFit) {
     // pixels, to the last bit; when their HFDs round to neighbouring Radio the FWHM still
     // agrees within the fit's grid and noise.
     std::mt19937_64 azar(11);
-    const TEscena escena = CrearEscena(1600, 1200, 40, 1.0, azar);
+    TEscena escena = CrearEscena(1600, 1200, 40, 1.0, azar);
+    // No star saturates, so that the subframe's star, the brightest isolated one, is among
+    // the brightest, which are the ones fitted.
+    for (TEstrellaSimulada& s : escena.estrellas) s.amplitud = std::min(s.amplitud, 40000.0);
     const TSubcuadro s = ElegirSubcuadro(escena, 100, 3.2);
     ASSERT_GE(s.estrella, 0);
-    int mismaCaja = 0;
+    int mismaCaja = 0, ajustadas = 0;
     for (const double sigma : {1.0, 1.4, 1.9, 2.5, 3.2}) {
         SCOPED_TRACE("sigma " + std::to_string(sigma));
         const auto campo = ExponerCampo(escena, sigma, azar);
@@ -226,6 +229,8 @@ TEST_F(Campo, SubframeStarGetsTheWindowsFit) {
             return std::hypot(e.X - verdad.x, e.Y - verdad.y) < 0.5;
         });
         ASSERT_NE(e, m.Estrellas.end());
+        if (!e->Ajustada) continue; // past the brightest stars, which are the ones fitted
+        ++ajustadas;
 
         TPlaca placa;
         ASSERT_TRUE(
@@ -244,7 +249,8 @@ TEST_F(Campo, SubframeStarGetsTheWindowsFit) {
         EXPECT_NEAR(f.FWHM / e->FWHM, 1, 0.03);
         EXPECT_NEAR(e->FWHM / AnchuraVerdadera(sigma), 1, 0.03);
     }
-    EXPECT_GE(mismaCaja, 3);
+    EXPECT_GE(ajustadas, 3);
+    EXPECT_GE(mismaCaja, 2);
 }
 
 // A frame of sky 300 with noise 5 and whatever the case draws on it.
