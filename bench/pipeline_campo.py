@@ -10,13 +10,13 @@ One row per file (name, sources, median HFD, background), then a last line
 "# por foto: <ms> ms" with the median processor time per file, load included and the
 imports left out. Needs Debian's python3-astropy and python3-sep (bench/setup-bench.sh).
 """
-import statistics
 import sys
-import time
 
 import numpy as np
 import sep
 from astropy.io import fits
+
+from pipeline_python import ejecutar
 
 NUCLEO = np.array([[1, 2, 1], [2, 4, 2], [1, 2, 1]], dtype=np.float32)
 
@@ -40,19 +40,8 @@ def medir(ruta):
 def main(rutas):
     if not rutas:
         sys.exit(__doc__)
-    print("Archivo\tFuentes\tHFD\tFondo")
-    tiempos = []
-    for ruta in rutas:
-        t = time.process_time()
-        try:
-            m = medir(ruta)
-        except Exception as e:  # one bad file must not stop the rest
-            print(f"pipeline_campo: {ruta}: {e}", file=sys.stderr)
-            continue
-        tiempos.append(time.process_time() - t)
-        print(ruta, m[0], f"{m[1]:.3f}", f"{m[2]:.2f}", sep="\t")
-    if tiempos:
-        print(f"# por foto: {1000 * statistics.median(tiempos):.1f} ms")
+    ejecutar(rutas, lambda r: (lambda m: (m[0], f"{m[1]:.3f}", f"{m[2]:.2f}"))(medir(r)),
+             "Archivo\tFuentes\tHFD\tFondo", "pipeline_campo")
 
 
 if __name__ == "__main__":

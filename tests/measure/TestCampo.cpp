@@ -110,7 +110,7 @@ TFoco Redondo(double sigmaMin, double sigmaMax, double t) {
     return {s, s, 0};
 }
 
-TEST_F(Campo, FocusRunsThroughRealSkiesKeepTheirV) {
+std::vector<TCondicion> Condiciones() {
     const auto gauss = [](double t) { return Redondo(1.0, 3.2, t); };
     const auto nada = [](TEscena&, std::mt19937_64&) {};
     const auto moffat = [](double beta) {
@@ -119,7 +119,7 @@ TEST_F(Campo, FocusRunsThroughRealSkiesKeepTheirV) {
     // Rings: the pupil's outer radius grows by 20 px from best focus to the ends of the run
     // (40 px across), blurred by a seeing of sigma 1.2; at best focus a plain star.
     const auto anillo = [](double t) { return TFoco{1.2, 1.2, 20 * std::fabs(t)}; };
-    const TCondicion condiciones[] = {
+    return {
         {"Moffat beta 2.5", 1024, 768, 150, 15, moffat(2.5), gauss, 0.06, 40},
         {"Moffat beta 4.5", 1024, 768, 150, 15, moffat(4.5), gauss, 0.06, 40},
         {"undersampled, FWHM 1.2 to 2", 1024, 768, 150, 15, nada,
@@ -160,7 +160,14 @@ TEST_F(Campo, FocusRunsThroughRealSkiesKeepTheirV) {
         {"the moon over a third of the frame", 3000, 3000, 300, 15,
          [](TEscena& e, std::mt19937_64&) { e.luna = 20000; }, gauss, 0.06, 40},
     };
-    for (const TCondicion& k : condiciones) {
+}
+
+// One test a condition, so that they run side by side.
+class Cielo : public Campo, public ::testing::WithParamInterface<size_t> {};
+
+TEST_P(Cielo, FocusRunKeepsItsV) {
+    {
+        const TCondicion k = Condiciones()[GetParam()];
         SCOPED_TRACE(k.nombre);
         std::mt19937_64 azar(20261208);
         TEscena escena = CrearEscena(k.ancho, k.alto, k.estrellas, 1.0, azar);
@@ -205,6 +212,8 @@ TEST_F(Campo, FocusRunsThroughRealSkiesKeepTheirV) {
                     k.nombre, 100 * peor, menos, lejos);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Condiciones, Cielo, ::testing::Range<size_t>(0, Condiciones().size()));
 
 TEST_F(Campo, SubframeStarGetsTheWindowsFit) {
     // A subframe around one star of the field, measured by the window's single-star path,
