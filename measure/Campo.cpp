@@ -84,9 +84,9 @@ double AnilloCielo(double apertura) {
 constexpr double BordeMaximo = 0.1; // of the light, in the aperture's outer fifth
 
 // The brightest 200 usable stars give the HFD and peak medians: as steady as a larger sample.
-// The Gaussian fits, the costliest step, run on the brightest 15 of them with an HFD below 10:
+// The Gaussian fits, the costliest step, run on the brightest 12 of them with an HFD below 10:
 // their median FWHM is already steady to a fraction of a percent.
-constexpr size_t MaximoEstrellas = 200, MaximoAjustes = 15;
+constexpr size_t MaximoEstrellas = 200, MaximoAjustes = 12;
 
 struct LiberarFondo {
     void operator()(sep_bkg* b) const { sep_bkg_free(b); }
@@ -416,7 +416,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
     // Background and detection on the binned frame; a large bright object that overflows
     // SEP's stacks is detected again on a frame binned twice as much, down to 8 x 8 pixels.
     int f = Agrupamiento(region.x1 - region.x0, region.y1 - region.y0), bw = 0, bh = 0;
-    std::vector<float> agrupada;
+    std::vector<float> agrupada, ruidoLocal;
     std::unique_ptr<sep_bkg, LiberarFondo> fondo;
     std::unique_ptr<sep_catalog, LiberarCatalogo> catalogo;
     for (;; f *= 2) {
@@ -435,10 +435,23 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
         Comprobar(sep_background(&im, tesela, tesela, FiltroFondo, FiltroFondo, 0.0, &b));
         fondo.reset(b);
         Comprobar(sep_bkg_subarray(b, agrupada.data(), SEP_TFLOAT));
-        // Counts are whole numbers: a noise below one count (a quarter of one binned) is
-        // only a flat, noiseless sky.
-        im.noiseval = std::max(1.0f / float(f), sep_bkg_globalrms(b));
+        // The threshold follows the local noise of the map when it varies: a bright
+        // structured object (a nebula, the moon's limb) raises the frame's global noise, and
+        // stars in clear sky beside it would be missed against that. An even sky needs no
+        // map. Counts are whole numbers: a noise below one count (a fraction of a binned one)
+        // is only a flat, noiseless sky.
+        const float tipico = float(Mediana({b->sigma, b->sigma + b->n}));
+        const float minimo = 1.0f / float(f);
+        im.noiseval = std::max(minimo, tipico);
         im.noise_type = SEP_NOISE_STDDEV;
+        const auto [menor, mayor] = std::minmax_element(b->sigma, b->sigma + b->n);
+        if (*mayor > 1.5f * std::max(minimo, *menor)) {
+            ruidoLocal.resize(agrupada.size());
+            Comprobar(sep_bkg_rmsarray(b, ruidoLocal.data(), SEP_TFLOAT));
+            for (float& v : ruidoLocal) v = std::max(v, minimo);
+            im.noise = ruidoLocal.data();
+            im.ndtype = SEP_TFLOAT;
+        }
         sep_set_extract_pixstack(std::max(PilaMinima, size_t(bw) * size_t(bh) / 16));
         sep_catalog* c = nullptr;
         const int estado = sep_extract(&im, UmbralSigmas, SEP_THRESH_REL, AreaMinima, Nucleo, 3, 3,
@@ -450,7 +463,11 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
     }
     r.Fondo = sep_bkg_global(fondo.get());
     // The noise of one frame pixel: the binned one is the mean of f x f of them.
-    const double ruido = std::max(1.0, double(sep_bkg_globalrms(fondo.get())) * f);
+    // The typical noise of the sky, the median over the background's tiles, which structure
+    // in some of them does not raise.
+    const double ruido = std::max(
+        1.0, f * Mediana({fondo->sigma, fondo->sigma + fondo->n}));
+    ruidoLocal = {};
     std::vector<TDeteccion> detecciones = Detecciones(catalogo.get(), bw, bh, agrupada);
     agrupada = {}; // the memory goes back before the stars are measured
     catalogo.reset();

@@ -272,8 +272,10 @@ void Pintar(Cuentas& c, double cx, double cy, double sx, double sy, double pico)
         return 0.5 * (std::erf((d + 0.5) / (s * M_SQRT2)) - std::erf((d - 0.5) / (s * M_SQRT2)));
     };
     const double norma = perfil(0, sx) * perfil(0, sy);
-    for (int64_t y = 0; y < c.alto; ++y)
-        for (int64_t x = 0; x < c.ancho; ++x) {
+    // Past 10 sigma it adds nothing to a count.
+    const int64_t rx = static_cast<int64_t>(10 * sx), ry = static_cast<int64_t>(10 * sy);
+    for (int64_t y = std::max<int64_t>(0, int64_t(cy) - ry); y < std::min(c.alto, int64_t(cy) + ry); ++y)
+        for (int64_t x = std::max<int64_t>(0, int64_t(cx) - rx); x < std::min(c.ancho, int64_t(cx) + rx); ++x) {
             const double v = c(x, y) + pico * perfil(x - cx, sx) * perfil(y - cy, sy) / norma;
             c(x, y) = static_cast<uint16_t>(std::clamp(std::nearbyint(v), 0.0, 65535.0));
         }
@@ -360,6 +362,37 @@ TEST_F(Campo, OddFramesMeasureNothingWithoutFailing) {
         const TMedidaCampo m = Medir(caso.c);
         EXPECT_TRUE(m.Estrellas.empty());
     }
+}
+
+TEST_F(Campo, LightOverMostOfTheFrameLosesNothing) {
+    // A glow of 20000 counts over nine tenths of a 3000 x 3000 frame, with stars in a clear
+    // corner: more bright pixels in one object than SEP's pixel stack holds on the binned
+    // frame. The frame is still measured, with no error of SEP's.
+    Cuentas c = Cielo(3000, 3000);
+    for (int64_t y = 0; y < 3000; ++y)
+        for (int64_t x = 0; x < 3000; ++x)
+            if (std::hypot(x - 1300.0, y - 1300.0) < 1950) c(x, y) = static_cast<uint16_t>(c(x, y) + 20000);
+    for (int k = 0; k < 6; ++k) Pintar(c, 2800.3 + 50 * (k % 3), 2850.6 + 60 * (k / 3), 2, 2, 8000);
+    TMedidaCampo m;
+    ASSERT_NO_THROW(m = Medir(c));
+    EXPECT_GE(m.Estrellas.size(), 4u);
+    EXPECT_NEAR(m.HFD, AnchuraVerdadera(2), 0.06 * AnchuraVerdadera(2));
+}
+
+TEST_F(Campo, StarsBesideBrightStructureAreFound) {
+    // Bright structure finer than the background's tiles over most of a 4000 x 4000 frame
+    // (blocks of 8 x 8 in a checkerboard) raises the frame's noise many times over; the stars
+    // in the clear corner are found against the noise of their own part of the sky, and
+    // measured.
+    Cuentas c = Cielo(4000, 4000);
+    for (int64_t y = 0; y < 3600; ++y)
+        for (int64_t x = 0; x < 3600; ++x)
+            if ((x / 8 + y / 8) % 2) c(x, y) = static_cast<uint16_t>(c(x, y) + 5000);
+    for (int k = 0; k < 6; ++k) Pintar(c, 3800.3 + 50 * (k % 3), 3780.6 + 60 * (k / 3), 2, 2, 8000);
+    TMedidaCampo m;
+    ASSERT_NO_THROW(m = Medir(c));
+    EXPECT_GE(m.Estrellas.size(), 4u);
+    EXPECT_NEAR(m.HFD, AnchuraVerdadera(2), 0.06 * AnchuraVerdadera(2));
 }
 
 TEST_F(Campo, MediansAndTheBrightestFirst) {
