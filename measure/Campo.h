@@ -25,7 +25,7 @@ struct TMedidaCampo {
     std::vector<TEstrellaCampo> Estrellas;
     double Fondo = 0; // global background level (zero padding left out)
     // Medians over Estrellas, 0 when there is none. HFD and Maximo over all of them; FWHM
-    // over the fitted stars only (the brightest 12 with an HFD below 10), and exactly 10 when
+    // over the fitted stars only (the brightest 10 with an HFD below 10), and exactly 10 when
     // the median HFD is 10 or more or no star could be fitted: the window's value for a
     // blurred star, never a mixture of fits and that placeholder.
     float FWHM = 0;

@@ -34,7 +34,7 @@ const char* const Ayuda =
     "                   FWHM 10 quiere decir que la mediana del HFD es 10 o más: estrellas\n"
     "                   demasiado anchas para ajustarlas, como en la ventana\n"
     "      --estrellas  con --campo: una fila por estrella usada, con su posición y calidad\n"
-    "                   (FWHM 0 en las que no se ajustan: solo las 12 más brillantes)\n"
+    "                   (FWHM 0 en las que no se ajustan: solo las 10 más brillantes)\n"
     "      --csv        CSV (RFC 4180) con punto decimal; sin esta opción, columnas separadas\n"
     "                   por tabuladores con el separador decimal del usuario\n"
     "  -h, --help       esta ayuda\n"
