@@ -364,35 +364,38 @@ TEST_F(Campo, OddFramesMeasureNothingWithoutFailing) {
     }
 }
 
-TEST_F(Campo, LightOverMostOfTheFrameLosesNothing) {
-    // A glow of 20000 counts over nine tenths of a 3000 x 3000 frame, with stars in a clear
-    // corner: more bright pixels in one object than SEP's pixel stack holds on the binned
-    // frame. The frame is still measured, with no error of SEP's.
-    Cuentas c = Cielo(3000, 3000);
-    for (int64_t y = 0; y < 3000; ++y)
-        for (int64_t x = 0; x < 3000; ++x)
-            if (std::hypot(x - 1300.0, y - 1300.0) < 1950) c(x, y) = static_cast<uint16_t>(c(x, y) + 20000);
-    for (int k = 0; k < 6; ++k) Pintar(c, 2800.3 + 50 * (k % 3), 2850.6 + 60 * (k / 3), 2, 2, 8000);
-    TMedidaCampo m;
-    ASSERT_NO_THROW(m = Medir(c));
-    EXPECT_GE(m.Estrellas.size(), 4u);
-    EXPECT_NEAR(m.HFD, AnchuraVerdadera(2), 0.06 * AnchuraVerdadera(2));
-}
-
-TEST_F(Campo, StarsBesideBrightStructureAreFound) {
-    // Bright structure finer than the background's tiles over most of a 4000 x 4000 frame
-    // (blocks of 8 x 8 in a checkerboard) raises the frame's noise many times over; the stars
-    // in the clear corner are found against the noise of their own part of the sky, and
-    // measured.
-    Cuentas c = Cielo(4000, 4000);
-    for (int64_t y = 0; y < 3600; ++y)
-        for (int64_t x = 0; x < 3600; ++x)
-            if ((x / 8 + y / 8) % 2) c(x, y) = static_cast<uint16_t>(c(x, y) + 5000);
-    for (int k = 0; k < 6; ++k) Pintar(c, 3800.3 + 50 * (k % 3), 3780.6 + 60 * (k / 3), 2, 2, 8000);
-    TMedidaCampo m;
-    ASSERT_NO_THROW(m = Medir(c));
-    EXPECT_GE(m.Estrellas.size(), 4u);
-    EXPECT_NEAR(m.HFD, AnchuraVerdadera(2), 0.06 * AnchuraVerdadera(2));
+TEST_F(Campo, StarsBesideBrightExtendedLightAreMeasured) {
+    // Six stars in a clear corner beside bright light over most of a large frame: the frame
+    // is measured, with no error of SEP's, and the stars are found against the noise of their
+    // own part of the sky.
+    struct Caso {
+        const char* nombre;
+        int64_t lado;
+        std::function<uint16_t(int64_t, int64_t)> luz;
+    };
+    const Caso casos[] = {
+        {"a glow of 20000 counts over nine tenths of the frame", 3000,
+         [](int64_t x, int64_t y) {
+             return std::hypot(x - 1300.0, y - 1300.0) < 1950 ? uint16_t{20000} : uint16_t{0};
+         }},
+        // Finer than the background's tiles, it raises the frame's noise many times over.
+        {"a checkerboard of 8 x 8 blocks of 5000 counts", 4000,
+         [](int64_t x, int64_t y) {
+             return x < 3600 && y < 3600 && (x / 8 + y / 8) % 2 ? uint16_t{5000} : uint16_t{0};
+         }},
+    };
+    for (const Caso& k : casos) {
+        SCOPED_TRACE(k.nombre);
+        Cuentas c = Cielo(k.lado, k.lado);
+        for (int64_t y = 0; y < k.lado; ++y)
+            for (int64_t x = 0; x < k.lado; ++x) c(x, y) = static_cast<uint16_t>(c(x, y) + k.luz(x, y));
+        for (int j = 0; j < 6; ++j)
+            Pintar(c, k.lado - 200.3 + 50 * (j % 3), k.lado - 150.6 + 60 * (j / 3), 2, 2, 8000);
+        TMedidaCampo m;
+        ASSERT_NO_THROW(m = Medir(c));
+        EXPECT_GE(m.Estrellas.size(), 4u);
+        EXPECT_NEAR(m.HFD, AnchuraVerdadera(2), 0.06 * AnchuraVerdadera(2));
+    }
 }
 
 TEST_F(Campo, MediansAndTheBrightestFirst) {
