@@ -11,7 +11,6 @@ extern "C" { // the header declares C functions without saying so
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <limits>
 #include <memory>
 #include <numeric>
 #include <stdexcept>
@@ -35,9 +34,9 @@ int Agrupamiento(int ancho, int alto) {
 constexpr int TeselaFondo = 64, FiltroFondo = 3;
 
 // Detection at 3 sigma of the binned sky noise, on the binned frame smoothed by the 3 x 3
-// kernel below, over at least 3 connected binned pixels. On pure noise
-// that finds no false detection even on the largest frames, and a star that faint would be
-// too noisy to move a median.
+// kernel below, over at least 3 connected binned pixels. On pure noise that finds no false
+// detection even on the largest frames, and a star that faint would be too noisy to move a
+// median.
 constexpr float UmbralSigmas = 3.0f;
 constexpr int AreaMinima = 3;
 const float Nucleo[9] = {1, 2, 1, 2, 4, 2, 1, 2, 1};
@@ -95,8 +94,8 @@ struct LiberarCatalogo {
     void operator()(sep_catalog* c) const { sep_catalog_free(c); }
 };
 
-// SEP's status codes that a larger binning cures: its pixel stack or its deblending list
-// overflowed on a large bright object.
+// SEP's status codes that a larger binning cures: its pixel stack ("internal pixel buffer
+// full") or its deblending list overflowed on a large bright object.
 constexpr int PilaLlena = 2, DemasiadosFragmentos = 7;
 
 void Comprobar(int estado) {
