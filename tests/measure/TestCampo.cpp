@@ -297,6 +297,28 @@ TEST_F(Campo, WhatIsNotAUsableStar) {
              c(20, 140) = 64000;
          },
          0},
+        {"a hot pair", [](Cuentas& c) { c(50, 50) = 30000, c(51, 50) = 28000; }, 0},
+        {"a hot cluster of 3",
+         [](Cuentas& c) { c(50, 50) = 30000, c(51, 50) = 12000, c(50, 51) = 20000; },
+         0},
+        {"an uneven 2 x 2 hot cluster",
+         [](Cuentas& c) { c(50, 50) = 30000, c(51, 50) = 25000, c(50, 51) = 5000, c(51, 51) = 35000; },
+         0},
+        {"warm pixels touching at their corners",
+         [](Cuentas& c) { c(50, 49) = 9000, c(49, 50) = 7500, c(51, 50) = 3600; },
+         0},
+        {"a diagonal cosmic-ray streak",
+         [](Cuentas& c) {
+             for (int64_t k = 0; k < 12; ++k) c(40 + k, 40 + k) = 15000;
+         },
+         0},
+        {"an undersampled star, FWHM 1.2", [](Cuentas& c) { Pintar(c, 100.2, 80.7, 0.51, 0.51, 20000); }, 1},
+        {"a star with a warm pixel inside its outline",
+         [](Cuentas& c) {
+             Pintar(c, 100.3, 80.6, 2.5, 2.5, 6000);
+             c(103, 82) = static_cast<uint16_t>(c(103, 82) + 30000);
+         },
+         1},
         {"a pixel above 60000",
          [](Cuentas& c) {
              Pintar(c, 100.3, 80.6, 2, 2, 59000);
