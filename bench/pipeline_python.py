@@ -48,22 +48,28 @@ def medir(ruta):
             cy - MITAD + p[3], fondo.globalback)
 
 
-def main(rutas):
-    if not rutas:
-        sys.exit(__doc__)
-    print("Archivo\tMaximo\tFWHM\tHFD\tCentroideX\tCentroideY\tFondo")
+def ejecutar(rutas, medir, cabecera, nombre):
+    """Measures each file, a row each, then the median processor time per file."""
+    print(cabecera)
     tiempos = []
     for ruta in rutas:
         t = time.process_time()
         try:
             m = medir(ruta)
         except Exception as e:  # one bad file must not stop the rest
-            print(f"pipeline_python: {ruta}: {e}", file=sys.stderr)
+            print(f"{nombre}: {ruta}: {e}", file=sys.stderr)
             continue
         tiempos.append(time.process_time() - t)
-        print(ruta, m[0], *(f"{v:.3f}" for v in m[1:]), sep="\t")
+        print(ruta, *m, sep="\t")
     if tiempos:
         print(f"# por foto: {1000 * statistics.median(tiempos):.1f} ms")
+
+
+def main(rutas):
+    if not rutas:
+        sys.exit(__doc__)
+    ejecutar(rutas, lambda r: (lambda m: (m[0], *(f"{v:.3f}" for v in m[1:])))(medir(r)),
+             "Archivo\tMaximo\tFWHM\tHFD\tCentroideX\tCentroideY\tFondo", "pipeline_python")
 
 
 if __name__ == "__main__":

@@ -2,7 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The README's speed table, from one run on this machine: the read floor, the loader, cfitsio,
 # the measurement and load + measurement with their ratios to the floor, the fit, quorvel-medir
-# next to the Python pipeline, and the window's longest stretch without processing messages.
+# next to the Python pipeline, quorvel-medir --campo next to the Python field pipeline on
+# fields of 200 stars and its peak memory on a 9576 x 6388 field of 3000 stars, and the
+# window's longest stretch without processing messages.
 # Processor time (user + system) throughout, medians; a figure whose benchmark or tool is not
 # built shows as "—". Takes a few minutes. Needs a release build and bench/setup-bench.sh.
 #
@@ -44,28 +46,41 @@ if [ -x "$build/bench/quorvel_tramo" ]; then
     [ -n "$tramo_campo" ] && [ -n "$medida_campo" ] || { tramo_campo=-; medida_campo=-; }
 fi
 
+# Peak memory of --campo on the largest frames: the maximum resident size against the frame's
+# matrix of 2 bytes a pixel.
+memoria_campo=-
+if [ -x /usr/bin/time ]; then
+    echo "Memoria de --campo a 9576 × 6388..." >&2
+    "$build/tools/quorvel-simular" --fotos 1 --ancho 9576 --alto 6388 --intervalo 0 --semilla 1 \
+        --campo 3000 --moffat 3.5 --sigma-min 1.274 --sigma-max 1.274 "$carpeta" >/dev/null
+    memoria_campo=$(/usr/bin/time -f "%M" "$build/tools/quorvel-medir" --campo \
+        "$carpeta/foco_0001.fits" 2>&1 >/dev/null | tail -1) || memoria_campo=-
+    rm -f "$carpeta/foco_0001.fits"
+fi
+
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)
 nucleos=$(nproc)
 memoria=$(awk '/^MemTotal/ { printf "%.0f", $2 / 1048576 }' /proc/meminfo)
 version=$(git rev-parse --short HEAD 2>/dev/null || echo "?")
 
 /usr/bin/python3 - "$carpeta/bench.json" "$carpeta/python.txt" "$tramo" "$cpu" "$nucleos" \
-    "$memoria" "$version" "$tramo_campo" "$medida_campo" <<'EOF'
+    "$memoria" "$version" "$tramo_campo" "$medida_campo" "$memoria_campo" <<'EOF'
 import json, sys
 
 (bench_json, python_txt, tramo, cpu, nucleos, memoria, version, tramo_campo,
- medida_campo) = sys.argv[1:]
+ medida_campo, memoria_campo) = sys.argv[1:]
 ESCALA = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
 tiempos = {}  # "BM_Suelo/1920x1080" -> processor ms, median of the repetitions
 for b in json.load(open(bench_json))["benchmarks"]:
     if b.get("aggregate_name") == "median":
         nombre = b["run_name"].removesuffix("/real_time")
         tiempos[nombre] = b["cpu_time"] * ESCALA[b["time_unit"]]
-medir, campo, python = {}, {}, {}  # processor ms per frame; None: not measured
+medir, campo, python, pycampo = {}, {}, {}, {}  # processor ms per frame; None: not measured
 for linea in open(python_txt):
     w, h, *cifras = linea.split()
-    m, c, p = (None if v == "-" else float(v) for v in cifras)
-    medir[f"{w}x{h}"], campo[f"{w}x{h}"], python[f"{w}x{h}"] = m, c, p
+    m, c, p, q = (None if v == "-" else float(v) for v in cifras)
+    t = f"{w}x{h}"
+    medir[t], campo[t], python[t], pycampo[t] = m, c, p, q
 
 TAMANOS = ["1920x1080", "6000x4000", "9576x6388"]
 RAYA = "—"
@@ -104,14 +119,24 @@ fila("`AjustarGauss`, `Radio` 12", [ms(tiempos.get("BM_AjustarGauss")), "", ""])
 def comparada(cifras):
     return [ms(cifras.get(t)) for t in TAMANOS[:2]] + [""]
 
-def cociente(t):
-    p, m = python.get(t), medir.get(t)
+def cociente(arriba, abajo, t):
+    p, m = arriba.get(t), abajo.get(t)
     return f"{p / m:.1f} ×" if p and m else RAYA
 
 fila("`quorvel-medir`, 20 files, per frame", comparada(medir))
-fila("`quorvel-medir --campo`, per frame", comparada(campo))
 fila("Python pipeline (astropy, sep, scipy), per frame", comparada(python))
-fila("Python ÷ `quorvel-medir`", [cociente(t) for t in TAMANOS[:2]] + [""])
+fila("Python ÷ `quorvel-medir`", [cociente(python, medir, t) for t in TAMANOS[:2]] + [""])
+fila("`quorvel-medir --campo`, fields of 200 Moffat stars, 20 files, per frame", comparada(campo))
+fila("Python field pipeline (astropy, sep), per frame", comparada(pycampo))
+fila("Python field pipeline ÷ `quorvel-medir --campo`",
+     [cociente(pycampo, campo, t) for t in TAMANOS[:2]] + [""])
+if memoria_campo == "-":
+    celda = RAYA
+else:
+    kib = int(memoria_campo)
+    matriz = 9576 * 6388 * 2 / 1024
+    celda = f"{kib / 1024:.0f} MiB ({kib / matriz:.2f} × the frame's matrix)"
+fila("`quorvel-medir --campo`: peak memory (maximum resident size), 3000 stars", ["", "", celda])
 fila("window: longest stretch without processing messages, backlog of 6000 × 4000 frames",
      ["", RAYA if tramo == "-" else ms(float(tramo)), ""])
 if tramo_campo == "-":

@@ -14,7 +14,6 @@
 namespace {
 
 constexpr int32_t MitadCaja = 12; // the second box is 25 x 25
-constexpr int32_t Saturacion = 60000;
 
 // Binary128 holds every product of the first pass's background and a sum of coordinates
 // exactly, and the difference of two such numbers rounded once.

@@ -7,6 +7,9 @@
 
 #include <cstdint>
 
+// The window's saturation level: a star with a pixel above it has a flattened top.
+constexpr int32_t Saturacion = 60000;
+
 // Measurement state of one frame. The box bounds are inclusive and never clipped to the
 // frame: positions outside it read 0.
 struct TMedida {

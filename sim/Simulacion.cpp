@@ -112,6 +112,221 @@ std::vector<uint16_t> ExponerCampo(const TEscena& escena, double sigmaCampo, std
     return cuentas;
 }
 
+namespace {
+
+// Moffat's alpha for the FWHM of a Gaussian of this sigma.
+double AlfaMoffat(double sigma, double beta) {
+    return 2.3548 * sigma / (2 * std::sqrt(std::pow(2.0, 1 / beta) - 1));
+}
+
+// The light of a star image at offset (dx, dy) from its centre, per unit area, before
+// normalisation (rings are normalised over their stamp).
+struct TPsf {
+    const TEscena& e;
+    const TFoco& f;
+    double ax, ay;  // Moffat's alphas
+    double radio() const { // past it, less than 1e-3 of the light
+        if (f.radioAnillo > 0) return f.radioAnillo + 5 * f.sigmaX + 2;
+        const double s = std::max(f.sigmaX, f.sigmaY);
+        return e.perfil == TPerfil::Moffat ? 12 * 2.3548 * s + 2 : 6 * s + 2;
+    }
+    // Inside the pupil, with its vanes and uneven light: relative brightness.
+    double pupila(double dx, double dy) const {
+        const double R = f.radioAnillo, r = std::hypot(dx, dy);
+        if (r > R || r < e.obstruccion * R) return 0;
+        const double media = std::max(0.5, 0.03 * R); // half the width of a vane's shadow
+        if (e.aranas >= 2 && std::fabs(dy) < media) return 0;
+        if (e.aranas >= 4 && std::fabs(dx) < media) return 0;
+        return 1 + e.desigualdad * std::cos(std::atan2(dy, dx) - 0.7);
+    }
+    double moffat(double dx, double dy) const {
+        const double u = (dx / ax) * (dx / ax) + (dy / ay) * (dy / ay);
+        return (e.beta - 1) / (M_PI * ax * ay) * std::pow(1 + u, -e.beta);
+    }
+};
+
+// A unit-flux image centred at (cx, cy) on the pixels of [x0, x0 + n) x [y0, y0 + n).
+std::vector<double> Sello(const TPsf& p, double cx, double cy, int x0, int y0, int n) {
+    std::vector<double> s(static_cast<size_t>(n) * n, 0.0);
+    const auto en = [&](int i, int j) -> double& { return s[static_cast<size_t>(j) * n + i]; };
+    if (p.f.radioAnillo <= 0 && p.e.perfil == TPerfil::Gauss) {
+        const auto fx = Perfil(cx, p.f.sigmaX, x0, n), fy = Perfil(cy, p.f.sigmaY, y0, n);
+        for (int j = 0; j < n; ++j)
+            for (int i = 0; i < n; ++i)
+                en(i, j) = fx[static_cast<size_t>(i)] * fy[static_cast<size_t>(j)];
+        return s;
+    }
+    const bool anillo = p.f.radioAnillo > 0;
+    const double pendiente = anillo ? 1e9 : 3 * 2.3548 * std::max(p.f.sigmaX, p.f.sigmaY);
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            const double dx = x0 + i - cx, dy = y0 + j - cy;
+            const int m = std::hypot(dx, dy) < pendiente + 2 ? 4 : 1;
+            double suma = 0;
+            for (int b = 0; b < m; ++b)
+                for (int a = 0; a < m; ++a) {
+                    const double u = dx + (a + 0.5) / m - 0.5, v = dy + (b + 0.5) / m - 0.5;
+                    suma += anillo ? p.pupila(u, v) : p.moffat(u, v);
+                }
+            en(i, j) = suma / (m * m);
+        }
+    if (!anillo) return s;
+    // The ring, normalised and then blurred by the seeing (a sampled Gaussian, both axes).
+    double total = 0;
+    for (const double v : s) total += v;
+    if (total <= 0) return s;
+    const double sg = p.f.sigmaX;
+    const int k = static_cast<int>(std::ceil(4 * sg));
+    std::vector<double> nucleo(static_cast<size_t>(2 * k + 1));
+    double nk = 0;
+    for (int t = -k; t <= k; ++t) nk += nucleo[static_cast<size_t>(t + k)] = std::exp(-t * t / (2 * sg * sg));
+    std::vector<double> tmp(s.size(), 0.0);
+    for (int pasada = 0; pasada < 2; ++pasada) {
+        std::fill(tmp.begin(), tmp.end(), 0.0);
+        for (int j = 0; j < n; ++j)
+            for (int i = 0; i < n; ++i) {
+                double v = 0;
+                for (int t = -k; t <= k; ++t) {
+                    const int ii = pasada == 0 ? i + t : i, jj = pasada == 0 ? j : j + t;
+                    if (ii >= 0 && ii < n && jj >= 0 && jj < n)
+                        v += s[static_cast<size_t>(jj) * n + ii] * nucleo[static_cast<size_t>(t + k)];
+                }
+                tmp[static_cast<size_t>(j) * n + i] = v / (nk * total);
+            }
+        s.swap(tmp);
+        total = 1;
+    }
+    return s;
+}
+
+} // namespace
+
+std::vector<uint16_t> ExponerCampo(const TEscena& e, const TFoco& f, std::mt19937_64& azar) {
+    if (f.radioAnillo <= 0 && e.perfil == TPerfil::Gauss && f.sigmaX == f.sigmaY &&
+        e.gradiente == 0 && e.vineteo == 0 && e.nebulosa == 0 && e.luna == 0 && e.rayos == 0 &&
+        e.rellenoFilas == 0 && e.rellenoColumnas == 0)
+        return ExponerCampo(e, f.sigmaX, azar); // the plain field, as it always was
+    const int w = e.ancho, h = e.alto;
+    const double cx = w / 2.0, cy = h / 2.0, esquina = std::hypot(cx, cy);
+    const auto vineta = [&](double x, double y) {
+        const double r = std::hypot(x - cx, y - cy) / esquina;
+        return 1 - e.vineteo * r * r;
+    };
+    // The moon: a disk over a third of the frame, hiding the stars behind it, and its glow.
+    const double radioLuna = std::sqrt(w * double(h) / (3 * M_PI)), lx = 0.3 * w, ly = 0.5 * h;
+    std::vector<double> senal(static_cast<size_t>(w) * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            double v = FondoCielo * (1 + e.gradiente * x / w) * vineta(x, y);
+            if (e.nebulosa > 0) {
+                const double a = (x - 0.22 * w) / (0.16 * w), b = (y - 0.5 * h) / (0.3 * h);
+                const double c = (x - 0.3 * w) / (0.05 * w), d = (y - 0.35 * h) / (0.08 * h);
+                v += e.nebulosa * (std::exp(-0.5 * (a * a + b * b)) + 0.4 * std::exp(-0.5 * (c * c + d * d)));
+            }
+            if (e.luna > 0) {
+                const double d = std::hypot(x - lx, y - ly) - radioLuna;
+                v += d < 0 ? e.luna * std::min(1.0, -d / 3 + 0.5) : 0.1 * e.luna * std::exp(-d / (0.1 * radioLuna));
+            }
+            senal[static_cast<size_t>(y) * w + x] = v;
+        }
+    const TPsf p{e, f, AlfaMoffat(f.sigmaX, e.beta), AlfaMoffat(f.sigmaY, e.beta)};
+    const int r = static_cast<int>(std::ceil(p.radio()));
+    for (const TEstrellaSimulada& s : e.estrellas) {
+        if (e.luna > 0 && std::hypot(s.x - lx, s.y - ly) < radioLuna) continue;
+        const double flujo = 2 * M_PI * e.sigmaMin * e.sigmaMin * s.amplitud * vineta(s.x, s.y);
+        const int x0 = static_cast<int>(std::floor(s.x)) - r, y0 = static_cast<int>(std::floor(s.y)) - r;
+        const int n = 2 * r + 2;
+        const std::vector<double> sello = Sello(p, s.x, s.y, x0, y0, n);
+        for (int j = 0; j < n; ++j)
+            for (int i = 0; i < n; ++i) {
+                const int x = x0 + i, y = y0 + j;
+                if (x >= 0 && y >= 0 && x < w && y < h)
+                    senal[static_cast<size_t>(y) * w + x] += flujo * sello[static_cast<size_t>(j) * n + i];
+            }
+    }
+    for (const TPixelCaliente& c : e.calientes)
+        senal[static_cast<size_t>(c.y) * w + c.x] += c.exceso;
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    for (int k = 0; k < e.rayos; ++k) {
+        // A straight streak, one pixel wide, 3 to 40 pixels long.
+        const double x = u(azar) * w, y = u(azar) * h, ang = u(azar) * M_PI;
+        const double largo = 3 + 37 * u(azar), brillo = 2000 + 28000 * u(azar);
+        for (double t = 0; t <= largo; t += 0.5) {
+            const long px = std::lround(x + t * std::cos(ang)), py = std::lround(y + t * std::sin(ang));
+            if (px >= 0 && py >= 0 && px < w && py < h)
+                senal[static_cast<size_t>(py) * w + static_cast<size_t>(px)] += 0.5 * brillo;
+        }
+    }
+    std::normal_distribution<double> normal(0.0, 1.0);
+    std::vector<uint16_t> cuentas(senal.size());
+    for (size_t i = 0; i < senal.size(); ++i) cuentas[i] = Cuenta(senal[i], normal, azar);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (y < e.rellenoFilas || x >= w - e.rellenoColumnas)
+                cuentas[static_cast<size_t>(y) * w + x] = 0;
+    return cuentas;
+}
+
+double DiametroMediaLuz(const TEscena& e, const TFoco& f) {
+    std::mt19937_64 azar(12345);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    std::normal_distribution<double> normal(0.0, 1.0);
+    const TPsf p{e, f, AlfaMoffat(f.sigmaX, e.beta), AlfaMoffat(f.sigmaY, e.beta)};
+    std::vector<double> radios(200000);
+    for (double& r : radios) {
+        double dx = 0, dy = 0;
+        if (f.radioAnillo > 0) {
+            // A point of the pupil, by rejection, then the seeing.
+            const double techo = 1 + e.desigualdad;
+            do {
+                const double rr = f.radioAnillo * std::sqrt(u(azar)), a = 2 * M_PI * u(azar);
+                dx = rr * std::cos(a), dy = rr * std::sin(a);
+            } while (u(azar) * techo >= p.pupila(dx, dy));
+            dx += f.sigmaX * normal(azar), dy += f.sigmaX * normal(azar);
+        } else if (e.perfil == TPerfil::Moffat) {
+            const double rr = std::sqrt(std::pow(1 - u(azar), 1 / (1 - e.beta)) - 1);
+            const double a = 2 * M_PI * u(azar);
+            dx = rr * std::cos(a) * p.ax, dy = rr * std::sin(a) * p.ay;
+        } else {
+            dx = f.sigmaX * normal(azar), dy = f.sigmaY * normal(azar);
+        }
+        r = std::hypot(dx + u(azar) - 0.5, dy + u(azar) - 0.5);
+    }
+    const auto m = radios.begin() + static_cast<std::ptrdiff_t>(radios.size() / 2);
+    std::nth_element(radios.begin(), m, radios.end());
+    return 2 * *m;
+}
+
+void AnadirCalientes(TEscena& e, int n, std::mt19937_64& azar) {
+    if (n <= 0 || e.ancho < 4 || e.alto < 4) return;
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    std::uniform_int_distribution<int> px(1, e.ancho - 3), py(1, e.alto - 3);
+    const int vx[] = {1, 0, 1, -1}, vy[] = {0, 1, 1, 1}; // the neighbours a cluster grows to
+    for (int k = 0; k < n;) {
+        const int x = px(azar), y = py(azar);
+        const double q = u(azar);
+        const int tamano = q < 0.8 ? 1 : q < 0.92 ? 2 : 3 + (u(azar) < 0.5);
+        for (int m = 0; m < tamano && k < n; ++m, ++k) {
+            const int d = m == 0 ? -1 : static_cast<int>(u(azar) * 4);
+            e.calientes.push_back({d < 0 ? x : x + vx[d], d < 0 ? y : y + vy[d],
+                                   100 * std::pow(400.0, u(azar))});
+        }
+    }
+}
+
+void AnadirParejas(TEscena& e, double parte, double sigmaMax, std::mt19937_64& azar) {
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    const size_t n = e.estrellas.size();
+    for (size_t k = 0; k < n; ++k) {
+        if (u(azar) >= parte) continue;
+        const TEstrellaSimulada s = e.estrellas[k];
+        const double d = (1.5 + 2.5 * u(azar)) * sigmaMax, a = 2 * M_PI * u(azar);
+        const double x = s.x + d * std::cos(a), y = s.y + d * std::sin(a);
+        if (x >= 0 && y >= 0 && x < e.ancho && y < e.alto)
+            e.estrellas.push_back({x, y, s.amplitud * (0.2 + 0.8 * u(azar))});
+    }
+}
+
 TSubcuadro ElegirSubcuadro(const TEscena& escena, int lado, double sigmaMax) {
     TSubcuadro mejor;
     mejor.lado = lado;

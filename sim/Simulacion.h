@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Synthetic exposures of the camera simulator: one star near the middle of the frame, or a
-// field of stars with hot pixels; the tests build their frames with the same code.
+// field of stars with hot pixels and whatever a real sky adds (Moffat wings, defocused rings
+// of an obstructed telescope, astigmatism, gradients, a nebula, the moon, warm pixels,
+// cosmic rays, zero padding); the tests build their frames with the same code.
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -27,12 +29,38 @@ struct TPixelCaliente {
     double exceso; // counts above the sky
 };
 
-// What stays the same from frame to frame of a field run.
+enum class TPerfil { Gauss, Moffat };
+
+// What stays the same from frame to frame of a field run. The defaults give the plain field:
+// Gaussian stars on a flat sky.
 struct TEscena {
     int ancho = 0, alto = 0;
-    double sigmaMin = 1;
+    double sigmaMin = 1; // a star's flux is 2 pi sigmaMin^2 times its amplitude
     std::vector<TEstrellaSimulada> estrellas;
     std::vector<TPixelCaliente> calientes;
+    TPerfil perfil = TPerfil::Gauss;
+    double beta = 3.5; // Moffat's exponent
+    // A defocused star of an obstructed telescope is the pupil: a ring with this central
+    // obstruction (share of the diameter), cut by this many spider vanes (0, 2 or 4), its light
+    // varying by +- desigualdad around it.
+    double obstruccion = 0.35;
+    int aranas = 0;
+    double desigualdad = 0;
+    // The sky rises by gradiente across the frame (left to right); vignetting dims sky and
+    // stars by vineteo at the corners.
+    double gradiente = 0, vineteo = 0;
+    double nebulosa = 0; // peak counts of a nebula over the left half
+    double luna = 0;     // counts of a moon disk over a third of the frame, with its glow
+    int rayos = 0;       // cosmic-ray streaks, new ones in every exposure
+    int rellenoFilas = 0, rellenoColumnas = 0; // exact zeros at the top and the right
+};
+
+// The star image of one exposure: Gaussian sigmas along x and y (a Moffat profile of the same
+// FWHM), or, when radioAnillo > 0, the defocused pupil of that outer radius blurred by a
+// Gaussian of sigmaX.
+struct TFoco {
+    double sigmaX = 1, sigmaY = 1;
+    double radioAnillo = 0;
 };
 
 // N stars at uniform positions over the whole frame, amplitudes spread evenly in logarithm
@@ -62,6 +90,22 @@ struct TEstrellaPerfil {
 std::vector<uint16_t> ExponerPerfiles(int ancho, int alto,
                                       const std::vector<TEstrellaPerfil>& estrellas, double beta,
                                       std::mt19937_64& azar);
+
+// One exposure of a scene of any kind. Gaussian stars without a ring are integrated over the
+// pixels exactly; other profiles are sampled 4 x 4 per pixel where they are steep.
+std::vector<uint16_t> ExponerCampo(const TEscena& escena, const TFoco& foco, std::mt19937_64& azar);
+
+// The true half-light diameter of a star image integrated over the pixels (what a perfect
+// measurement would give), from 200000 samples: within 0.5 %.
+double DiametroMediaLuz(const TEscena& escena, const TFoco& foco);
+
+// Adds n warm pixels of 100 to 40000 counts (even in logarithm): about 80 % alone, 12 % in
+// adjacent pairs and the rest in clusters of 3 or 4.
+void AnadirCalientes(TEscena& escena, int n, std::mt19937_64& azar);
+
+// Gives a share of the scene's stars a companion 1.5 to 4 sigmaMax away, 0.2 to 1 times as
+// bright.
+void AnadirParejas(TEscena& escena, double parte, double sigmaMax, std::mt19937_64& azar);
 
 // An L x L subframe, inside the frame, around one star that never saturates over the run and
 // has nothing else within it nor within 5 sigmaMax of it; the brightest such star.

@@ -42,6 +42,10 @@ const char* const Ayuda =
     "                      con unos pocos píxeles calientes, en vez de una sola estrella\n"
     "      --subcuadro L   con --campo: cada foto es un subcuadro de L × L píxeles de ese campo\n"
     "                      (los mismos píxeles) centrado en una estrella aislada y sin saturar\n"
+    "      --moffat B      con --campo: estrellas de perfil de Moffat de exponente B (de 1.5\n"
+    "                      a 10) y la misma FWHM, con alas más anchas que una gaussiana\n"
+    "      --calientes N   con --campo: N píxeles calientes más, fijos en toda la serie, sueltos,\n"
+    "                      en parejas o en grupos de 3 o 4\n"
     "      --inclinacion K con --campo: el plano focal inclinado a lo largo de NAXIS1; la sigma\n"
     "                      de cada estrella crece de izquierda a derecha hasta (1 + K) veces\n"
     "      --hiperbola     la sigma sigue la hipérbola de un cono de luz desenfocado, de\n"
@@ -85,6 +89,8 @@ struct Opciones {
     bool hiperbola = false;
     bool posicion = false; // FOCUSPOS from inicio in steps of paso
     double inicio = 0, paso = 0;
+    double moffat = 0; // Moffat's beta; 0 for Gaussian stars
+    int calientes = 0; // warm pixels added to the field's own
 };
 
 Opciones LeerOpciones(int argc, char** argv) {
@@ -117,6 +123,10 @@ Opciones LeerOpciones(int argc, char** argv) {
             o.sigmaMax = Numero(valor(), "--sigma-max", 0.2, 1000);
         } else if (a == "--campo") {
             o.campo = static_cast<int>(Numero(valor(), "--campo", 1, 100000));
+        } else if (a == "--moffat") {
+            o.moffat = Numero(valor(), "--moffat", 1.5, 10);
+        } else if (a == "--calientes") {
+            o.calientes = static_cast<int>(Numero(valor(), "--calientes", 0, 1000000));
         } else if (a == "--subcuadro") {
             o.subcuadro = static_cast<int>(Numero(valor(), "--subcuadro", 8, 65535));
         } else if (a == "--inclinacion") {
@@ -141,6 +151,9 @@ Opciones LeerOpciones(int argc, char** argv) {
     if (o.carpeta.empty()) MalUso("falta la carpeta");
     if (o.subcuadro > 0 && o.campo == 0) MalUso("--subcuadro necesita --campo");
     if (o.inclinacion > 0 && o.campo == 0) MalUso("--inclinacion necesita --campo");
+    if ((o.moffat > 0 || o.calientes > 0) && o.campo == 0)
+        MalUso("--moffat y --calientes necesitan --campo");
+    if (o.inclinacion > 0 && o.moffat > 0) MalUso("--inclinacion no va con --moffat");
     if (o.subcuadro > std::min(o.ancho, o.alto)) MalUso("el subcuadro no cabe en la foto");
     return o;
 }
@@ -166,6 +179,8 @@ int main(int argc, char** argv) {
     TSubcuadro sub;
     if (o.campo > 0) {
         escena = CrearEscena(o.ancho, o.alto, o.campo, o.sigmaMin, azar);
+        if (o.moffat > 0) escena.perfil = TPerfil::Moffat, escena.beta = o.moffat;
+        AnadirCalientes(escena, o.calientes, azar);
         if (o.subcuadro > 0) {
             sub = ElegirSubcuadro(escena, o.subcuadro, std::max(o.sigmaMin, o.sigmaMax));
             if (sub.estrella < 0) {
@@ -203,7 +218,8 @@ int main(int argc, char** argv) {
             const double cy = o.alto / 2.0 - 1.7 + deriva(azar);
             cuentas = ExponerEstrella(o.ancho, o.alto, o.sigmaMin, sigma, cx, cy, azar);
         } else {
-            cuentas = ExponerCampo(escena, sigma, azar, o.inclinacion);
+            cuentas = o.inclinacion > 0 ? ExponerCampo(escena, sigma, azar, o.inclinacion)
+                                        : ExponerCampo(escena, TFoco{sigma, sigma, 0}, azar);
             if (o.subcuadro > 0) {
                 cuentas = Recorte(cuentas, o.ancho, sub);
                 ancho = alto = o.subcuadro;

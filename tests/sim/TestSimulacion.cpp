@@ -149,3 +149,116 @@ TEST(Simulacion, SubframeIsACropAroundAnIsolatedUnsaturatedStar) {
 }
 
 } // namespace
+
+namespace {
+
+// The noiseless light of one star in a frame of the scene: the frame less its sky, which the
+// noise leaves within a few counts.
+double Suma(const std::vector<uint16_t>& c, int w, int x0, int y0, int x1, int y1) {
+    double s = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) s += c[static_cast<size_t>(y * w + x)] - FondoCielo;
+    return s;
+}
+
+TEST(Simulacion, TrueHalfLightDiameters) {
+    TEscena e;
+    e.ancho = e.alto = 10;
+    // A Gaussian integrated over the pixels: the box adds 1/12 to its variance.
+    for (const double s : {0.5, 1.0, 3.0})
+        EXPECT_NEAR(DiametroMediaLuz(e, {s, s, 0}), 2.3548 * std::sqrt(s * s + 1.0 / 12),
+                    0.005 * 2.3548 * s + 0.01)
+            << s;
+    // A wide Moffat profile: 2 alpha sqrt(2^(1/(beta-1)) - 1), the pixels hardly matter.
+    e.perfil = TPerfil::Moffat;
+    for (const double beta : {2.5, 4.5}) {
+        e.beta = beta;
+        const double alfa = 2.3548 * 5 / (2 * std::sqrt(std::pow(2.0, 1 / beta) - 1));
+        EXPECT_NEAR(DiametroMediaLuz(e, {5, 5, 0}),
+                    2 * alfa * std::sqrt(std::pow(2.0, 1 / (beta - 1)) - 1), 0.1)
+            << beta;
+    }
+    // A thin, evenly lit annulus of radii 0.35 R and R, unblurred: half its light inside
+    // sqrt((1 + 0.35^2) / 2) R.
+    e.perfil = TPerfil::Gauss;
+    EXPECT_NEAR(DiametroMediaLuz(e, {0.01, 0.01, 40}), 2 * 40 * std::sqrt((1 + 0.35 * 0.35) / 2),
+                0.4);
+}
+
+TEST(Simulacion, RealSkyScenesKeepTheirLight) {
+    struct Caso {
+        const char* nombre;
+        TFoco foco;
+        int aranas;
+        double desigualdad;
+        TPerfil perfil;
+    };
+    const Caso casos[] = {
+        {"Moffat", {2, 2, 0}, 0, 0, TPerfil::Moffat},
+        {"astigmatic", {1.2, 3, 0}, 0, 0, TPerfil::Gauss},
+        {"ring", {1.2, 1.2, 20}, 0, 0, TPerfil::Gauss},
+        {"ring, vanes, uneven light", {1.2, 1.2, 20}, 4, 0.35, TPerfil::Gauss},
+    };
+    for (const Caso& k : casos) {
+        SCOPED_TRACE(k.nombre);
+        TEscena e;
+        e.ancho = 160, e.alto = 160, e.sigmaMin = 1.0;
+        e.estrellas = {{80.3, 79.6, 20000}};
+        e.perfil = k.perfil, e.aranas = k.aranas, e.desigualdad = k.desigualdad;
+        std::mt19937_64 azar(4);
+        const auto c = ExponerCampo(e, k.foco, azar);
+        // All the light, 2 pi 20000, within the frame (a Moffat profile of beta 3.5 leaves
+        // about 1 % beyond 70 px).
+        EXPECT_NEAR(Suma(c, 160, 0, 0, 160, 160), 2 * M_PI * 20000, 0.02 * 2 * M_PI * 20000);
+        if (k.foco.radioAnillo > 0) {
+            // The centre of the ring is dark, its rim bright.
+            EXPECT_NEAR(c[80 * 160 + 80], FondoCielo, 15);
+            EXPECT_GT(c[80 * 160 + 97] + c[80 * 160 + 63], 2 * FondoCielo + 20);
+        }
+    }
+}
+
+TEST(Simulacion, SkyDefectsAndDisturbances) {
+    std::mt19937_64 azar(6);
+    TEscena e = CrearEscena(600, 600, 20, 1.0, azar);
+    e.calientes.clear();
+    AnadirCalientes(e, 3000, azar);
+    ASSERT_EQ(e.calientes.size(), 3000u);
+    // Some touch another warm pixel: pairs and clusters.
+    int juntos = 0;
+    for (size_t k = 0; k + 1 < e.calientes.size(); ++k) {
+        const TPixelCaliente &a = e.calientes[k], &b = e.calientes[k + 1];
+        juntos += std::abs(a.x - b.x) <= 1 && std::abs(a.y - b.y) <= 1;
+        EXPECT_TRUE(a.x >= 0 && a.x < 600 && a.y >= 0 && a.y < 600);
+        EXPECT_TRUE(a.exceso >= 100 && a.exceso <= 40000);
+    }
+    EXPECT_GT(juntos, 300);
+    EXPECT_LT(juntos, 900);
+
+    const size_t antes = e.estrellas.size();
+    AnadirParejas(e, 0.5, 2.0, azar);
+    EXPECT_GT(e.estrellas.size(), antes + 3);
+
+    e.rellenoFilas = 10, e.rellenoColumnas = 7, e.gradiente = 0.3, e.luna = 20000;
+    const auto c = ExponerCampo(e, {1.5, 1.5, 0}, azar);
+    for (const auto& [x, y] : {std::pair{5, 5}, {300, 9}, {599, 300}, {593, 599}})
+        EXPECT_EQ(c[static_cast<size_t>(y * 600 + x)], 0) << x << ", " << y;
+    // The moon's disk, centred at 0.3 and 0.5 of the frame, over a third of it.
+    EXPECT_NEAR(c[300 * 600 + 180], 20000 + FondoCielo * 1.09, 600);
+    const auto sinRayos = [&] {
+        TEscena f = e;
+        f.rayos = 0;
+        return f;
+    };
+    TEscena conRayos = sinRayos();
+    conRayos.rayos = 10;
+    std::mt19937_64 a1(9), a2(9);
+    const auto limpio = ExponerCampo(sinRayos(), {1.5, 1.5, 0}, a1);
+    const auto rayado = ExponerCampo(conRayos, {1.5, 1.5, 0}, a2);
+    int tocados = 0;
+    for (size_t k = 0; k < limpio.size(); ++k) tocados += rayado[k] > limpio[k] + 500;
+    EXPECT_GT(tocados, 20);  // 10 streaks of 3 to 40 pixels
+    EXPECT_LT(tocados, 500);
+}
+
+} // namespace
