@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages Quorvel needs to build, test and run, when they are missing, and
-# any further packages named as arguments. --bench adds what the speed comparisons need beyond
-# them: the Python pipeline's packages (bench/pipeline_python.py); not part of the tests.
+# any further packages named as arguments. --bench adds what scripts/velocidad.sh needs beyond
+# them: the Python pipelines' packages and /usr/bin/time; not part of the tests.
 #   ./setup.sh [--bench] [package...]
 set -euo pipefail
 paquetes=(cmake g++ make pkg-config qt6-base-dev qt6-svg-dev libgtest-dev libbenchmark-dev
@@ -11,7 +11,7 @@ paquetes=(cmake g++ make pkg-config qt6-base-dev qt6-svg-dev libgtest-dev libben
           debhelper lintian)
 for a in "$@"; do
     case "$a" in
-    --bench) paquetes+=(python3 python3-numpy python3-astropy python3-sep python3-scipy) ;;
+    --bench) paquetes+=(python3 python3-numpy python3-astropy python3-sep python3-scipy time) ;;
     -*) echo "Uso: ./setup.sh [--bench] [paquete...]" >&2; exit 2 ;;
     *) paquetes+=("$a") ;;
     esac

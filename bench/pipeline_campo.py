@@ -8,7 +8,7 @@ first estimate, then within 4 times it), and the medians.
 Usage: bench/pipeline_campo.py FILE...
 One row per file (name, sources, median HFD, background), then a last line
 "# por foto: <ms> ms" with the median processor time per file, load included and the
-imports left out. Needs Debian's python3-astropy and python3-sep (bench/setup-bench.sh).
+imports left out. Needs Debian's python3-astropy and python3-sep (./setup.sh --bench).
 """
 import sys
 

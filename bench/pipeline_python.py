@@ -8,7 +8,7 @@ Usage: bench/pipeline_python.py FILE...
 One row per file (name, peak, FWHM, HFD, x, y, background), then a last line
 "# por foto: <ms> ms" with the median processor time per file, load included and the
 imports left out. Needs Debian's python3-astropy, python3-sep and python3-scipy
-(bench/setup-bench.sh installs them).
+(./setup.sh --bench installs them).
 """
 import statistics
 import sys
