@@ -73,7 +73,8 @@ std::vector<std::string> FotosDeCarpeta(const std::string& carpeta) {
     if (DIR* d = ::opendir(carpeta.c_str())) {
         while (const dirent* e = ::readdir(d)) {
             if (e->d_name[0] == '.') continue; // hidden files, "." and ".."
-            if (EsFicheroRegular(carpeta + "/" + e->d_name))
+            // The name first: a folder of other files costs no look-up of each.
+            if (EsExtensionFits(e->d_name) && EsFicheroRegular(carpeta + "/" + e->d_name))
                 nombres.emplace_back(Plegado(e->d_name), e->d_name);
         }
         ::closedir(d);
@@ -86,8 +87,5 @@ std::vector<std::string> FotosDeCarpeta(const std::string& carpeta) {
     std::vector<std::string> lista;
     lista.reserve(nombres.size());
     for (const auto& n : nombres) lista.push_back(carpeta + "/" + n.second);
-    // From the last entry to the first, so deletions leave the rest in place.
-    for (size_t i = lista.size(); i-- > 0;)
-        if (!EsExtensionFits(lista[i])) lista.erase(lista.begin() + static_cast<std::ptrdiff_t>(i));
     return lista;
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "Consola.h"
 #include "Entorno.h"
-#include "Errores.h"
 #include "Numeros.h"
 #include "UQuorvel.h"
 #include "USelDir.h"
@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QLocale>
 
-#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -32,16 +31,6 @@ const char* const Ayuda =
     "Las opciones del propio Qt no se admiten aquí; sus variables de entorno sí\n"
     "(QT_QPA_PLATFORM, QT_SCALE_FACTOR...).\n";
 
-// Written in full to standard output, or a message and status 1 (a closed or full output).
-int Imprimir(const std::string& texto) {
-    if (std::fputs(texto.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "quorvel: no se puede escribir en la salida estándar: %s\n",
-                     DescripcionError(errno).c_str());
-        return 1;
-    }
-    return 0;
-}
-
 // The user's separators, as single bytes; one outside ASCII falls back to a point (decimal)
 // or a blank (groups), so the number texts stay one byte per character.
 void LeerSeparadores() {
@@ -63,8 +52,10 @@ int main(int argc, char** argv) {
     TModoMedida modo = TModoMedida::Estrella;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "-h" || a == "--help") return Imprimir(Ayuda);
-        if (a == "--version") return Imprimir(TextoVersion("quorvel"));
+        if (a == "-h" || a == "--help" || a == "--version") {
+            Escribir("quorvel", a == "--version" ? TextoVersion("quorvel") : Ayuda);
+            return Terminar("quorvel", 0);
+        }
         if (a == "--campo") {
             modo = TModoMedida::Campo;
         } else {

@@ -28,11 +28,9 @@ echo "docs/quorvel.png"
 demo=$PWD/demo
 mkdir -p "$demo"
 rm -f "$demo"/foco_*.fits
-build/tools/quorvel-simular --campo 200 --ancho 1600 --alto 1200 --sigma-min 1.0 \
-    --sigma-max 3.2 --fotos 25 --intervalo 0 --semilla 11 "$demo" >/dev/null
-mkdir -p "$demo/.programa/ajustes/quorvel"
-cp -f build/app/quorvel "$demo/.programa/quorvel"
-printf '%s\r\n' "$demo" >"$demo/.programa/ajustes/quorvel/quorvel.ini"
+build/tools/quorvel-simular "${camara_campo[@]}" --fotos 25 --intervalo 0 --semilla 11 "$demo" \
+    >/dev/null
+programa_de_demo build "$demo"
 for modo in estrella campo; do
     argumento=""
     [ "$modo" = campo ] && argumento=--campo

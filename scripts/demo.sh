@@ -6,6 +6,7 @@
 #
 # Usage: scripts/demo.sh BUILD DEMO [--campo]
 set -euo pipefail
+. "$(dirname "$0")/comun.sh"
 [ $# -ge 2 ] && [ $# -le 3 ] || { echo "Uso: scripts/demo.sh BUILD DEMO [--campo]" >&2; exit 2; }
 build=$1
 demo=$(realpath -m "$2")
@@ -14,7 +15,7 @@ camara=(--intervalo 1.0)
 if [ $# -eq 3 ]; then
     [ "$3" = --campo ] || { echo "Uso: scripts/demo.sh BUILD DEMO [--campo]" >&2; exit 2; }
     modo=(--campo)
-    camara=(--intervalo 1.0 --campo 200 --ancho 1600 --alto 1200 --sigma-min 1.0 --sigma-max 3.2)
+    camara=(--intervalo 1.0 "${camara_campo[@]}")
 fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
@@ -24,15 +25,9 @@ fi
 
 mkdir -p "$demo"
 rm -f "$demo"/foco_*.fits # each demo starts a new run
-# The demo watches DEMO whatever the program's setting says: it runs its own copy of the
-# program, which keeps its setting in the demo's hidden folder (not beside the build's copy,
-# not in the user's), written anew at every start.
-programa="$demo/.programa"
-mkdir -p "$programa/ajustes/quorvel"
-cp -f "$build/app/quorvel" "$programa/quorvel"
-printf '%s\r\n' "$demo" >"$programa/ajustes/quorvel/quorvel.ini"
+programa_de_demo "$build" "$demo"
 
 "$build/tools/quorvel-simular" "${camara[@]}" "$demo" &
 pid_camara=$!
 trap 'kill "$pid_camara" 2>/dev/null || true' EXIT
-XDG_CONFIG_HOME="$programa/ajustes" "$programa/quorvel" "${modo[@]}"
+XDG_CONFIG_HOME="$demo/.programa/ajustes" "$demo/.programa/quorvel" "${modo[@]}"
