@@ -416,6 +416,9 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
     // SEP's stacks is detected again on a frame binned twice as much, down to 8 x 8 pixels.
     int f = Agrupamiento(region.x1 - region.x0, region.y1 - region.y0), bw = 0, bh = 0;
     std::vector<float> agrupada, ruidoLocal;
+    // The typical noise of the binned sky, the median over the background's tiles, which
+    // structure in some of them does not raise.
+    double ruidoAgrupado = 0;
     std::unique_ptr<sep_bkg, LiberarFondo> fondo;
     std::unique_ptr<sep_catalog, LiberarCatalogo> catalogo;
     for (;; f *= 2) {
@@ -439,9 +442,9 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
         // stars in clear sky beside it would be missed against that. An even sky needs no
         // map. Counts are whole numbers: a noise below one count (a fraction of a binned one)
         // is only a flat, noiseless sky.
-        const float tipico = float(Mediana({b->sigma, b->sigma + b->n}));
+        ruidoAgrupado = Mediana({b->sigma, b->sigma + b->n});
         const float minimo = 1.0f / float(f);
-        im.noiseval = std::max(minimo, tipico);
+        im.noiseval = std::max(minimo, float(ruidoAgrupado));
         im.noise_type = SEP_NOISE_STDDEV;
         const auto [menor, mayor] = std::minmax_element(b->sigma, b->sigma + b->n);
         if (*mayor > 1.5f * std::max(minimo, *menor)) {
@@ -462,10 +465,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
     }
     r.Fondo = sep_bkg_global(fondo.get());
     // The noise of one frame pixel: the binned one is the mean of f x f of them.
-    // The typical noise of the sky, the median over the background's tiles, which structure
-    // in some of them does not raise.
-    const double ruido = std::max(
-        1.0, f * Mediana({fondo->sigma, fondo->sigma + fondo->n}));
+    const double ruido = std::max(1.0, f * ruidoAgrupado);
     ruidoLocal = {};
     std::vector<TDeteccion> detecciones = Detecciones(catalogo.get(), bw, bh, agrupada);
     agrupada = {}; // the memory goes back before the stars are measured
