@@ -481,7 +481,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
         double x, y, flujo, a; // frame pixels
         int32_t maximo;
         bool usable;
-        double radio = 0, apertura = 0; // half-flux radius and its aperture, once measured
+        double hfd = 0; // once measured
     };
     std::vector<TCandidata> candidatas;
     for (const TDeteccion& d : detecciones) {
@@ -648,8 +648,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
         if (!medirRadios(std::max(3.0, 5.0 * e.a), false)) continue;
         const double rmax = std::max(3.0, AperturaEn90 * radios[1]);
         if (!medirRadios(rmax, true)) continue;
-        e.radio = radios[0];
-        e.apertura = rmax;
+        e.hfd = Diametro(radios[0]);
         // Isolated: no other star's centre inside the aperture.
         const auto primera = std::lower_bound(porX.begin(), porX.end(), e.x - rmax,
                                               [&](size_t k, double x) { return candidatas[k].x < x; });
@@ -666,10 +665,10 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
     // (one arc of a faint ring broken by noise) or what slipped past the tests above.
     std::vector<double> diametros;
     for (const TCandidata& e : candidatas)
-        if (e.usable) diametros.push_back(Diametro(e.radio));
+        if (e.usable) diametros.push_back(e.hfd);
     const double tipico = Mediana(diametros);
     for (TCandidata& e : candidatas)
-        e.usable = e.usable && Diametro(e.radio) >= tipico / 2 && Diametro(e.radio) <= 2 * tipico;
+        e.usable = e.usable && e.hfd >= tipico / 2 && e.hfd <= 2 * tipico;
 
     std::vector<double> fwhm, hfd, picos;
     size_t ajustes = 0;
@@ -678,7 +677,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
         TEstrellaCampo s;
         s.X = e.x;
         s.Y = e.y;
-        s.HFD = Diametro(e.radio);
+        s.HFD = e.hfd;
         s.Maximo = e.maximo;
         if (s.HFD >= 10) {
             s.FWHM = 10;
