@@ -483,20 +483,21 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
         bool usable;
         double hfd = 0; // once measured
     };
+    // The background map's sky at a frame pixel.
+    const auto sky = [&](int x, int y) {
+        return double(sep_bkg_pix(fondo.get(), std::clamp((x - region.x0) / f, 0, bw - 1),
+                                  std::clamp((y - region.y0) / f, 0, bh - 1)));
+    };
+    const auto dentro = [&](int x, int y) {
+        return x > region.x0 + 1 && y > region.y0 + 1 && x + 2 < region.x1 && y + 2 < region.y1;
+    };
+    const auto pixel = [&](int x, int y) { return int32_t{matriz[size_t(y) * w + x]}; };
     std::vector<TCandidata> candidatas;
     for (const TDeteccion& d : detecciones) {
         // The detection at full resolution, less what no optics can form: each bright local
         // maximum that fails that test takes its 3 x 3 pixels out (a warm pixel, pair or
         // cluster, a cosmic-ray hit). A detection whose light was mostly that is dropped; a
         // star keeps its centre and peak, which a warm pixel inside its outline would pull.
-        const auto sky = [&](int x, int y) {
-            return double(sep_bkg_pix(fondo.get(), std::clamp((x - region.x0) / f, 0, bw - 1),
-                                      std::clamp((y - region.y0) / f, 0, bh - 1)));
-        };
-        const auto dentro = [&](int x, int y) {
-            return x > region.x0 + 1 && y > region.y0 + 1 && x + 2 < region.x1 && y + 2 < region.y1;
-        };
-        const auto pixel = [&](int x, int y) { return int32_t{matriz[size_t(y) * w + x]}; };
         std::vector<std::pair<int, int>> fuera; // centres of the 3 x 3 taken out
         const double cielo = sky(region.x0 + int(d.x) * f, region.y0 + int(d.y) * f);
         for (const int p : d.pixeles) {
@@ -559,9 +560,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
             continue;
         }
         e.usable = false;
-        const int bx = std::clamp(int((e.x - region.x0) / f), 0, bw - 1);
-        const int by = std::clamp(int((e.y - region.y0) / f), 0, bh - 1);
-        const TFoto foto{matriz, w, sep_bkg_pix(fondo.get(), bx, by)};
+        const TFoto foto{matriz, w, sky(int(e.x), int(e.y))};
         // The centre again at full resolution, the centroid within a window around it: a
         // binned centroid is pulled towards the middle of its binned pixel, by up to half a
         // frame pixel for an undersampled star, and a faint ring may be detected on one arc;
