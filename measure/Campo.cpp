@@ -619,26 +619,25 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
             // A star's light has faded into the sky at the aperture's edge: its outer fifth
             // holds a few percent of the light at most. More, or much less, is a sky that
             // does not stay level around the star (the limb of the moon, a nebula's edge) or
-            // the light of something else, and the radius means nothing.
-            double total = 0, borde = 0;
-            for (int j = 0; j < s.lado; ++j)
-                for (int i = 0; i < s.lado; ++i)
-                    if (const double d = distancia2(i, j); d <= r2) {
-                        total += s.v[size_t(j) * s.lado + i];
-                        if (d > 0.64 * r2) borde += s.v[size_t(j) * s.lado + i];
-                    }
-            if (std::fabs(borde) > BordeMaximo * total) return false;
-            // The shape at full resolution, within 3 times the half-flux radius, where the
+            // the light of something else, and the radius means nothing. The same pass takes
+            // the shape at full resolution, within 3 times the half-flux radius, where the
             // binned detection's thresholded moments round an elongated image off.
-            double sv = 0, mx = 0, my = 0, xx = 0, yy = 0, xy = 0;
+            double total = 0, borde = 0, sv = 0, mx = 0, my = 0, xx = 0, yy = 0, xy = 0;
             const double forma2 = std::pow(std::max(1.5, 3 * radios[0]), 2);
             for (int j = 0; j < s.lado; ++j)
-                for (int i = 0; i < s.lado; ++i)
-                    if (distancia2(i, j) <= forma2) {
-                        const double v = std::max(0.0f, s.v[size_t(j) * s.lado + i]);
-                        const double dx = s.x0 + i - e.x, dy = s.y0 + j - e.y;
-                        sv += v, mx += v * dx, my += v * dy, xx += v * dx * dx, yy += v * dy * dy, xy += v * dx * dy;
+                for (int i = 0; i < s.lado; ++i) {
+                    const double dx = s.x0 + i - e.x, dy = s.y0 + j - e.y, d = dx * dx + dy * dy;
+                    const double v = s.v[size_t(j) * s.lado + i];
+                    if (d <= r2) {
+                        total += v;
+                        if (d > 0.64 * r2) borde += v;
                     }
+                    if (d <= forma2) {
+                        const double p = std::max(0.0, v);
+                        sv += p, mx += p * dx, my += p * dy, xx += p * dx * dx, yy += p * dy * dy, xy += p * dx * dy;
+                    }
+                }
+            if (std::fabs(borde) > BordeMaximo * total) return false;
             mx /= sv, my /= sv;
             const auto [ma, mi] = Ejes(xx / sv - mx * mx, yy / sv - my * my, xy / sv - mx * my);
             return ma <= ElongacionMaxima * mi;
