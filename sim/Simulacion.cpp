@@ -14,6 +14,14 @@ uint16_t Cuenta(double senal, std::normal_distribution<double>& normal, std::mt1
     return static_cast<uint16_t>(std::clamp(std::lround(v), 0L, 65535L));
 }
 
+// The counts of a whole frame's signal, in the order of the pixels.
+std::vector<uint16_t> Contar(const std::vector<double>& senal, std::mt19937_64& azar) {
+    std::normal_distribution<double> normal(0.0, 1.0);
+    std::vector<uint16_t> cuentas(senal.size());
+    for (size_t i = 0; i < senal.size(); ++i) cuentas[i] = Cuenta(senal[i], normal, azar);
+    return cuentas;
+}
+
 // Moffat's alpha for this FWHM.
 double AlfaMoffat(double fwhm, double beta) {
     return fwhm / (2 * std::sqrt(std::pow(2.0, 1 / beta) - 1));
@@ -263,9 +271,7 @@ std::vector<uint16_t> ExponerCampo(const TEscena& e, const TFoco& f, std::mt1993
                 senal[static_cast<size_t>(py) * w + static_cast<size_t>(px)] += 0.5 * brillo;
         }
     }
-    std::normal_distribution<double> normal(0.0, 1.0);
-    std::vector<uint16_t> cuentas(senal.size());
-    for (size_t i = 0; i < senal.size(); ++i) cuentas[i] = Cuenta(senal[i], normal, azar);
+    std::vector<uint16_t> cuentas = Contar(senal, azar);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             if (y < e.rellenoFilas || x >= w - e.rellenoColumnas)
@@ -403,8 +409,5 @@ std::vector<uint16_t> ExponerPerfiles(int ancho, int alto,
                 senal[static_cast<size_t>(y) * ancho + x] +=
                     pico * f((x - s.x) * (x - s.x) + (y - s.y) * (y - s.y));
     }
-    std::normal_distribution<double> normal(0.0, 1.0);
-    std::vector<uint16_t> cuentas(senal.size());
-    for (size_t i = 0; i < senal.size(); ++i) cuentas[i] = Cuenta(senal[i], normal, azar);
-    return cuentas;
+    return Contar(senal, azar);
 }
