@@ -416,6 +416,9 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
     // SEP's stacks is detected again on a frame binned twice as much, down to 8 x 8 pixels.
     int f = Agrupamiento(region.x1 - region.x0, region.y1 - region.y0), bw = 0, bh = 0;
     std::vector<float> agrupada, ruidoLocal;
+    // The typical noise of the binned sky, the median over the background's tiles, which
+    // structure in some of them does not raise.
+    double ruidoAgrupado = 0;
     std::unique_ptr<sep_bkg, LiberarFondo> fondo;
     std::unique_ptr<sep_catalog, LiberarCatalogo> catalogo;
     for (;; f *= 2) {
@@ -439,9 +442,9 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
         // stars in clear sky beside it would be missed against that. An even sky needs no
         // map. Counts are whole numbers: a noise below one count (a fraction of a binned one)
         // is only a flat, noiseless sky.
-        const float tipico = float(Mediana({b->sigma, b->sigma + b->n}));
+        ruidoAgrupado = Mediana({b->sigma, b->sigma + b->n});
         const float minimo = 1.0f / float(f);
-        im.noiseval = std::max(minimo, tipico);
+        im.noiseval = std::max(minimo, float(ruidoAgrupado));
         im.noise_type = SEP_NOISE_STDDEV;
         const auto [menor, mayor] = std::minmax_element(b->sigma, b->sigma + b->n);
         if (*mayor > 1.5f * std::max(minimo, *menor)) {
@@ -462,10 +465,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
     }
     r.Fondo = sep_bkg_global(fondo.get());
     // The noise of one frame pixel: the binned one is the mean of f x f of them.
-    // The typical noise of the sky, the median over the background's tiles, which structure
-    // in some of them does not raise.
-    const double ruido = std::max(
-        1.0, f * Mediana({fondo->sigma, fondo->sigma + fondo->n}));
+    const double ruido = std::max(1.0, f * ruidoAgrupado);
     ruidoLocal = {};
     std::vector<TDeteccion> detecciones = Detecciones(catalogo.get(), bw, bh, agrupada);
     agrupada = {}; // the memory goes back before the stars are measured
@@ -481,22 +481,23 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
         double x, y, flujo, a; // frame pixels
         int32_t maximo;
         bool usable;
-        double radio = 0, apertura = 0; // half-flux radius and its aperture, once measured
+        double hfd = 0; // once measured
     };
+    // The background map's sky at a frame pixel.
+    const auto sky = [&](int x, int y) {
+        return double(sep_bkg_pix(fondo.get(), std::clamp((x - region.x0) / f, 0, bw - 1),
+                                  std::clamp((y - region.y0) / f, 0, bh - 1)));
+    };
+    const auto dentro = [&](int x, int y) {
+        return x > region.x0 + 1 && y > region.y0 + 1 && x + 2 < region.x1 && y + 2 < region.y1;
+    };
+    const auto pixel = [&](int x, int y) { return int32_t{matriz[size_t(y) * w + x]}; };
     std::vector<TCandidata> candidatas;
     for (const TDeteccion& d : detecciones) {
         // The detection at full resolution, less what no optics can form: each bright local
         // maximum that fails that test takes its 3 x 3 pixels out (a warm pixel, pair or
         // cluster, a cosmic-ray hit). A detection whose light was mostly that is dropped; a
         // star keeps its centre and peak, which a warm pixel inside its outline would pull.
-        const auto sky = [&](int x, int y) {
-            return double(sep_bkg_pix(fondo.get(), std::clamp((x - region.x0) / f, 0, bw - 1),
-                                      std::clamp((y - region.y0) / f, 0, bh - 1)));
-        };
-        const auto dentro = [&](int x, int y) {
-            return x > region.x0 + 1 && y > region.y0 + 1 && x + 2 < region.x1 && y + 2 < region.y1;
-        };
-        const auto pixel = [&](int x, int y) { return int32_t{matriz[size_t(y) * w + x]}; };
         std::vector<std::pair<int, int>> fuera; // centres of the 3 x 3 taken out
         const double cielo = sky(region.x0 + int(d.x) * f, region.y0 + int(d.y) * f);
         for (const int p : d.pixeles) {
@@ -559,9 +560,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
             continue;
         }
         e.usable = false;
-        const int bx = std::clamp(int((e.x - region.x0) / f), 0, bw - 1);
-        const int by = std::clamp(int((e.y - region.y0) / f), 0, bh - 1);
-        const TFoto foto{matriz, w, sep_bkg_pix(fondo.get(), bx, by)};
+        const TFoto foto{matriz, w, sky(int(e.x), int(e.y))};
         // The centre again at full resolution, the centroid within a window around it: a
         // binned centroid is pulled towards the middle of its binned pixel, by up to half a
         // frame pixel for an undersampled star, and a faint ring may be detected on one arc;
@@ -620,26 +619,25 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
             // A star's light has faded into the sky at the aperture's edge: its outer fifth
             // holds a few percent of the light at most. More, or much less, is a sky that
             // does not stay level around the star (the limb of the moon, a nebula's edge) or
-            // the light of something else, and the radius means nothing.
-            double total = 0, borde = 0;
-            for (int j = 0; j < s.lado; ++j)
-                for (int i = 0; i < s.lado; ++i)
-                    if (const double d = distancia2(i, j); d <= r2) {
-                        total += s.v[size_t(j) * s.lado + i];
-                        if (d > 0.64 * r2) borde += s.v[size_t(j) * s.lado + i];
-                    }
-            if (std::fabs(borde) > BordeMaximo * total) return false;
-            // The shape at full resolution, within 3 times the half-flux radius, where the
+            // the light of something else, and the radius means nothing. The same pass takes
+            // the shape at full resolution, within 3 times the half-flux radius, where the
             // binned detection's thresholded moments round an elongated image off.
-            double sv = 0, mx = 0, my = 0, xx = 0, yy = 0, xy = 0;
+            double total = 0, borde = 0, sv = 0, mx = 0, my = 0, xx = 0, yy = 0, xy = 0;
             const double forma2 = std::pow(std::max(1.5, 3 * radios[0]), 2);
             for (int j = 0; j < s.lado; ++j)
-                for (int i = 0; i < s.lado; ++i)
-                    if (distancia2(i, j) <= forma2) {
-                        const double v = std::max(0.0f, s.v[size_t(j) * s.lado + i]);
-                        const double dx = s.x0 + i - e.x, dy = s.y0 + j - e.y;
-                        sv += v, mx += v * dx, my += v * dy, xx += v * dx * dx, yy += v * dy * dy, xy += v * dx * dy;
+                for (int i = 0; i < s.lado; ++i) {
+                    const double dx = s.x0 + i - e.x, dy = s.y0 + j - e.y, d = dx * dx + dy * dy;
+                    const double v = s.v[size_t(j) * s.lado + i];
+                    if (d <= r2) {
+                        total += v;
+                        if (d > 0.64 * r2) borde += v;
                     }
+                    if (d <= forma2) {
+                        const double p = std::max(0.0, v);
+                        sv += p, mx += p * dx, my += p * dy, xx += p * dx * dx, yy += p * dy * dy, xy += p * dx * dy;
+                    }
+                }
+            if (std::fabs(borde) > BordeMaximo * total) return false;
             mx /= sv, my /= sv;
             const auto [ma, mi] = Ejes(xx / sv - mx * mx, yy / sv - my * my, xy / sv - mx * my);
             return ma <= ElongacionMaxima * mi;
@@ -648,8 +646,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
         if (!medirRadios(std::max(3.0, 5.0 * e.a), false)) continue;
         const double rmax = std::max(3.0, AperturaEn90 * radios[1]);
         if (!medirRadios(rmax, true)) continue;
-        e.radio = radios[0];
-        e.apertura = rmax;
+        e.hfd = Diametro(radios[0]);
         // Isolated: no other star's centre inside the aperture.
         const auto primera = std::lower_bound(porX.begin(), porX.end(), e.x - rmax,
                                               [&](size_t k, double x) { return candidatas[k].x < x; });
@@ -666,10 +663,10 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
     // (one arc of a faint ring broken by noise) or what slipped past the tests above.
     std::vector<double> diametros;
     for (const TCandidata& e : candidatas)
-        if (e.usable) diametros.push_back(Diametro(e.radio));
+        if (e.usable) diametros.push_back(e.hfd);
     const double tipico = Mediana(diametros);
     for (TCandidata& e : candidatas)
-        e.usable = e.usable && Diametro(e.radio) >= tipico / 2 && Diametro(e.radio) <= 2 * tipico;
+        e.usable = e.usable && e.hfd >= tipico / 2 && e.hfd <= 2 * tipico;
 
     std::vector<double> fwhm, hfd, picos;
     size_t ajustes = 0;
@@ -678,7 +675,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
         TEstrellaCampo s;
         s.X = e.x;
         s.Y = e.y;
-        s.HFD = Diametro(e.radio);
+        s.HFD = e.hfd;
         s.Maximo = e.maximo;
         if (s.HFD >= 10) {
             s.FWHM = 10;

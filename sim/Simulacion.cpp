@@ -14,6 +14,19 @@ uint16_t Cuenta(double senal, std::normal_distribution<double>& normal, std::mt1
     return static_cast<uint16_t>(std::clamp(std::lround(v), 0L, 65535L));
 }
 
+// The counts of a whole frame's signal, in the order of the pixels.
+std::vector<uint16_t> Contar(const std::vector<double>& senal, std::mt19937_64& azar) {
+    std::normal_distribution<double> normal(0.0, 1.0);
+    std::vector<uint16_t> cuentas(senal.size());
+    for (size_t i = 0; i < senal.size(); ++i) cuentas[i] = Cuenta(senal[i], normal, azar);
+    return cuentas;
+}
+
+// Moffat's alpha for this FWHM.
+double AlfaMoffat(double fwhm, double beta) {
+    return fwhm / (2 * std::sqrt(std::pow(2.0, 1 / beta) - 1));
+}
+
 // The share of a unit flux centred at c that falls on pixels first .. first + n - 1.
 std::vector<double> Perfil(double c, double sigma, int primero, int n) {
     std::vector<double> p(static_cast<size_t>(n));
@@ -114,11 +127,6 @@ std::vector<uint16_t> ExponerCampo(const TEscena& escena, double sigmaCampo, std
 
 namespace {
 
-// Moffat's alpha for the FWHM of a Gaussian of this sigma.
-double AlfaMoffat(double sigma, double beta) {
-    return 2.3548 * sigma / (2 * std::sqrt(std::pow(2.0, 1 / beta) - 1));
-}
-
 // The light of a star image at offset (dx, dy) from its centre, per unit area, before
 // normalisation (rings are normalised over their stamp).
 struct TPsf {
@@ -144,6 +152,12 @@ struct TPsf {
         return (e.beta - 1) / (M_PI * ax * ay) * std::pow(1 + u, -e.beta);
     }
 };
+
+// The image of a focus in a scene; a Moffat profile has the FWHM of the Gaussian of the same
+// sigmas.
+TPsf Psf(const TEscena& e, const TFoco& f) {
+    return {e, f, AlfaMoffat(2.3548 * f.sigmaX, e.beta), AlfaMoffat(2.3548 * f.sigmaY, e.beta)};
+}
 
 // A unit-flux image centred at (cx, cy) on the pixels of [x0, x0 + n) x [y0, y0 + n).
 std::vector<double> Sello(const TPsf& p, double cx, double cy, int x0, int y0, int n) {
@@ -229,7 +243,7 @@ std::vector<uint16_t> ExponerCampo(const TEscena& e, const TFoco& f, std::mt1993
             }
             senal[static_cast<size_t>(y) * w + x] = v;
         }
-    const TPsf p{e, f, AlfaMoffat(f.sigmaX, e.beta), AlfaMoffat(f.sigmaY, e.beta)};
+    const TPsf p = Psf(e, f);
     const int r = static_cast<int>(std::ceil(p.radio()));
     for (const TEstrellaSimulada& s : e.estrellas) {
         if (e.luna > 0 && std::hypot(s.x - lx, s.y - ly) < radioLuna) continue;
@@ -257,9 +271,7 @@ std::vector<uint16_t> ExponerCampo(const TEscena& e, const TFoco& f, std::mt1993
                 senal[static_cast<size_t>(py) * w + static_cast<size_t>(px)] += 0.5 * brillo;
         }
     }
-    std::normal_distribution<double> normal(0.0, 1.0);
-    std::vector<uint16_t> cuentas(senal.size());
-    for (size_t i = 0; i < senal.size(); ++i) cuentas[i] = Cuenta(senal[i], normal, azar);
+    std::vector<uint16_t> cuentas = Contar(senal, azar);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             if (y < e.rellenoFilas || x >= w - e.rellenoColumnas)
@@ -271,7 +283,7 @@ double DiametroMediaLuz(const TEscena& e, const TFoco& f) {
     std::mt19937_64 azar(12345);
     std::uniform_real_distribution<double> u(0.0, 1.0);
     std::normal_distribution<double> normal(0.0, 1.0);
-    const TPsf p{e, f, AlfaMoffat(f.sigmaX, e.beta), AlfaMoffat(f.sigmaY, e.beta)};
+    const TPsf p = Psf(e, f);
     std::vector<double> radios(200000);
     for (double& r : radios) {
         double dx = 0, dy = 0;
@@ -381,7 +393,7 @@ std::vector<uint16_t> ExponerPerfiles(int ancho, int alto,
         std::function<double(double)> f;
         double area;
         if (beta > 0) {
-            const double alfa = s.fwhm / (2 * std::sqrt(std::pow(2.0, 1 / beta) - 1));
+            const double alfa = AlfaMoffat(s.fwhm, beta);
             f = [alfa, beta](double r2) { return std::pow(1 + r2 / (alfa * alfa), -beta); };
             area = M_PI * alfa * alfa / (beta - 1);
         } else {
@@ -397,8 +409,5 @@ std::vector<uint16_t> ExponerPerfiles(int ancho, int alto,
                 senal[static_cast<size_t>(y) * ancho + x] +=
                     pico * f((x - s.x) * (x - s.x) + (y - s.y) * (y - s.y));
     }
-    std::normal_distribution<double> normal(0.0, 1.0);
-    std::vector<uint16_t> cuentas(senal.size());
-    for (size_t i = 0; i < senal.size(); ++i) cuentas[i] = Cuenta(senal[i], normal, azar);
-    return cuentas;
+    return Contar(senal, azar);
 }
