@@ -12,6 +12,7 @@
 #include <QSvgGenerator>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -60,21 +61,13 @@ std::string Numero(double v, const char* formato) {
     return FormatearNumero(v, formato, SeparadoresUsuario.decimal);
 }
 
-bool EsSvg(const std::string& fichero) {
-    if (fichero.size() < 4) return false;
-    std::string ext = fichero.substr(fichero.size() - 4);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return std::tolower(c); });
-    return ext == ".svg";
-}
-
 // Paints a picture of that size into the file as PNG or SVG.
 void Guardar(const std::string& fichero, int ancho, int alto,
              const std::function<void(QPainter&)>& pintar) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    if (EsSvg(fichero)) {
+    if (TerminaEn(fichero, ".svg")) {
         QSvgGenerator svg;
         svg.setOutputDevice(&buffer);
         svg.setSize(QSize(ancho, alto));
@@ -199,6 +192,15 @@ void PintarFigura(QPainter& p, const TFiguraCurva& f, bool conPosicion) {
 }
 
 } // namespace
+
+bool TerminaEn(const std::string& texto, const std::string& final) {
+    if (texto.size() < final.size()) return false;
+    for (size_t k = 0; k < final.size(); ++k)
+        if (std::tolower(static_cast<unsigned char>(texto[texto.size() - final.size() + k])) !=
+            final[k])
+            return false;
+    return true;
+}
 
 void DibujarCurva(const std::string& fichero, const std::vector<TFiguraCurva>& figuras,
                   bool conPosicion) {

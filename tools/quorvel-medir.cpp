@@ -4,12 +4,12 @@
 #include "AnalisisFoco.h"
 #include "Campo.h"
 #include "Consola.h"
+#include "DibujoAnalisis.h"
 #include "Medida.h"
 #include "Numeros.h"
 #include "UTPlaca.h"
 #include "Version.h"
 
-#include <cctype>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -92,16 +92,6 @@ char DecimalDelUsuario() {
     }
     std::setlocale(LC_NUMERIC, "C");
     return decimal;
-}
-
-// Case-insensitive, for file extensions.
-bool TerminaEn(const std::string& texto, const std::string& final) {
-    if (texto.size() < final.size()) return false;
-    for (size_t k = 0; k < final.size(); ++k)
-        if (std::tolower(static_cast<unsigned char>(texto[texto.size() - final.size() + k])) !=
-            final[k])
-            return false;
-    return true;
 }
 
 } // namespace
