@@ -2,6 +2,7 @@
 #include "AnalisisFoco.h"
 
 #include "Campo.h"
+#include "Consola.h"
 #include "Curva.h"
 #include "DibujoAnalisis.h"
 #include "Errores.h"
@@ -14,7 +15,6 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <exception>
 #include <optional>
 #include <stdexcept>
@@ -22,8 +22,7 @@
 namespace {
 
 void Fallo(const std::string& motivo) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "quorvel-medir: %s\n", motivo.c_str());
+    Avisar("quorvel-medir", motivo);
 }
 
 void Fallo(const std::string& fichero, const std::string& motivo) {

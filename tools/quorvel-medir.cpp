@@ -11,7 +11,6 @@
 #include "Version.h"
 
 #include <clocale>
-#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <string>
@@ -169,7 +168,7 @@ int main(int argc, char** argv) {
             TPlaca Placa;
             std::string motivo;
             if (!CargarFoto(Placa, fichero, motivo)) {
-                std::fprintf(stderr, "quorvel-medir: %s: %s\n", fichero.c_str(), motivo.c_str());
+                Avisar(Programa, fichero + ": " + motivo);
                 estado = 1;
                 continue;
             }
@@ -184,8 +183,7 @@ int main(int argc, char** argv) {
             }
             const TMedidaCampo m = MedirCampo(Placa);
             if (m.Estrellas.empty()) {
-                std::fprintf(stderr, "quorvel-medir: %s: ninguna estrella medible\n",
-                             fichero.c_str());
+                Avisar(Programa, fichero + ": ninguna estrella medible");
                 estado = 1;
             } else if (estrellas) {
                 for (const TEstrellaCampo& e : m.Estrellas)
@@ -200,7 +198,7 @@ int main(int argc, char** argv) {
                      csv);
             }
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "quorvel-medir: %s: %s\n", fichero.c_str(), e.what());
+            Avisar(Programa, fichero + ": " + e.what());
             estado = 1;
         }
     }
