@@ -38,3 +38,8 @@ int Terminar(const char* programa, int estado) {
     if (std::fclose(stdout) != 0) FalloSalida(programa);
     return estado;
 }
+
+void Avisar(const char* programa, const std::string& motivo) {
+    Vaciar(programa);
+    std::fprintf(stderr, "%s: %s\n", programa, motivo.c_str());
+}

@@ -15,3 +15,7 @@ void Escribir(const char* programa, const std::string& texto);
 void Vaciar(const char* programa);
 // Closes standard output; returns estado when everything reached it.
 int Terminar(const char* programa, int estado);
+
+// "programa: motivo" on standard error, after what standard output holds, so that rows and
+// reasons come in the order they were found.
+void Avisar(const char* programa, const std::string& motivo);

@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Version.h"
 
-const char* const VersionQuorvel = QUORVEL_VERSION;
-
 std::string TextoVersion(const std::string& programa) {
-    return programa + " " + VersionQuorvel +
+    return programa + " " + QUORVEL_VERSION +
            "\n"
            "Licencia GPL-3.0-or-later: GNU GPL versión 3 o posterior "
            "<https://www.gnu.org/licenses/gpl-3.0.html>.\n"

@@ -4,6 +4,4 @@
 // licence.
 #include <string>
 
-extern const char* const VersionQuorvel;
-
 std::string TextoVersion(const std::string& programa);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Curva.h"
 
+#include "Mediana.h"
+
 #include <gsl/gsl_blas.h>
 #include <gsl/gsl_errno.h>
 #include <gsl/gsl_multifit.h>
@@ -110,13 +112,6 @@ bool Ajustar(const Datos& d, double& A, double& B, double& P) {
     gsl_multifit_nlinear_free(t);
     return estado == GSL_SUCCESS && std::isfinite(A) && std::isfinite(B) && std::isfinite(P) &&
            B > 0;
-}
-
-double Mediana(std::vector<double> v) {
-    const size_t m = v.size() / 2;
-    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(m), v.end());
-    if (v.size() % 2) return v[m];
-    return (v[m] + *std::max_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(m))) / 2;
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Inclinacion.h"
 
+#include "Mediana.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -9,12 +11,10 @@ namespace {
 
 constexpr size_t EstrellasMinimas = 3;
 
-std::optional<double> Mediana(std::vector<double> v, size_t minimo = 1) {
-    if (v.size() < minimo || v.empty()) return std::nullopt;
-    const size_t m = v.size() / 2;
-    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(m), v.end());
-    if (v.size() % 2) return v[m];
-    return (v[m] + *std::max_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(m))) / 2;
+// The median of a part of the frame; none with too few stars in it to tell.
+std::optional<double> MedianaParte(const std::vector<double>& v) {
+    if (v.size() < EstrellasMinimas) return std::nullopt;
+    return Mediana(v);
 }
 
 // The third of a length n that holds pixel position v.
@@ -45,9 +45,9 @@ TInclinacion MedirInclinacion(const std::vector<TEstrellaCampo>& estrellas, int 
         novenos[Tercio(e.X, ancho)][Tercio(e.Y, alto)].push_back(e.HFD);
         if (std::hypot(e.X - cx, e.Y - cy) > limite) borde.push_back(e.HFD);
     }
-    r.HFD = *Mediana(todas);
+    r.HFD = Mediana(todas);
     for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) r.Noveno[i][j] = Mediana(novenos[i][j], EstrellasMinimas);
+        for (int j = 0; j < 3; ++j) r.Noveno[i][j] = MedianaParte(novenos[i][j]);
 
     std::vector<double> esquinas;
     for (const auto& n : {r.Noveno[0][0], r.Noveno[2][0], r.Noveno[0][2], r.Noveno[2][2]})
@@ -60,7 +60,7 @@ TInclinacion MedirInclinacion(const std::vector<TEstrellaCampo>& estrellas, int 
             r.Veredicto = Veredicto(*r.InclinacionPct);
         }
     }
-    const std::optional<double> fuera = Mediana(borde, EstrellasMinimas);
+    const std::optional<double> fuera = MedianaParte(borde);
     if (fuera && r.Noveno[1][1]) r.Curvatura = *fuera - *r.Noveno[1][1];
     return r;
 }

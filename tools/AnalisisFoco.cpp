@@ -2,6 +2,7 @@
 #include "AnalisisFoco.h"
 
 #include "Campo.h"
+#include "Consola.h"
 #include "Curva.h"
 #include "DibujoAnalisis.h"
 #include "Errores.h"
@@ -14,7 +15,6 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <exception>
 #include <optional>
 #include <stdexcept>
@@ -22,8 +22,7 @@
 namespace {
 
 void Fallo(const std::string& motivo) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "quorvel-medir: %s\n", motivo.c_str());
+    Avisar("quorvel-medir", motivo);
 }
 
 void Fallo(const std::string& fichero, const std::string& motivo) {
@@ -44,6 +43,18 @@ std::optional<double> Posicion(const TPlaca& Placa) {
     return std::nullopt;
 }
 
+// Why a name is no frame, when it names something other than a regular file: the loader
+// would only say that no file is there. Empty for a regular file and for a missing name.
+std::string NoEsFoto(const std::string& nombre) {
+    struct stat st {};
+    if (::stat(nombre.c_str(), &st) != 0) return errno == ENOENT ? "" : DescripcionError(errno);
+    if (S_ISDIR(st.st_mode)) return "es una carpeta, no una foto FITS";
+    if (S_ISFIFO(st.st_mode)) return "es una tubería (FIFO), no una foto FITS";
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return "es un dispositivo, no una foto FITS";
+    if (!S_ISREG(st.st_mode)) return "no es un fichero regular, no una foto FITS";
+    return "";
+}
+
 // The writer's message names the file.
 bool Grafico(const std::function<void()>& dibujar) {
     try {
@@ -56,6 +67,12 @@ bool Grafico(const std::function<void()>& dibujar) {
 }
 
 } // namespace
+
+bool CargarFoto(TPlaca& Placa, const std::string& fichero, std::string& motivo) {
+    motivo = NoEsFoto(fichero);
+    if (motivo.empty() && !Placa.LeerFits(fichero)) motivo = Mensaje;
+    return motivo.empty();
+}
 
 int AnalizarCurva(const std::vector<std::string>& ficheros, bool campo, const TSalidaAnalisis& s) {
     struct Punto {
@@ -180,25 +197,4 @@ int AnalizarInclinacion(const std::vector<std::string>& ficheros, const TSalidaA
         }))
         estado = 1;
     return estado;
-}
-
-namespace {
-// Why a name is no frame, when it names something other than a regular file: the loader
-// would only say that no file is there. Empty for a regular file and for a missing name.
-std::string NoEsFoto(const std::string& nombre) {
-    struct stat st {};
-    if (::stat(nombre.c_str(), &st) != 0) return errno == ENOENT ? "" : DescripcionError(errno);
-    if (S_ISDIR(st.st_mode)) return "es una carpeta, no una foto FITS";
-    if (S_ISFIFO(st.st_mode)) return "es una tubería (FIFO), no una foto FITS";
-    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return "es un dispositivo, no una foto FITS";
-    if (!S_ISREG(st.st_mode)) return "no es un fichero regular, no una foto FITS";
-    return "";
-}
-
-} // namespace
-
-bool CargarFoto(TPlaca& Placa, const std::string& fichero, std::string& motivo) {
-    motivo = NoEsFoto(fichero);
-    if (motivo.empty() && !Placa.LeerFits(fichero)) motivo = Mensaje;
-    return motivo.empty();
 }

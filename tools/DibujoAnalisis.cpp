@@ -12,6 +12,7 @@
 #include <QSvgGenerator>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -60,34 +61,31 @@ std::string Numero(double v, const char* formato) {
     return FormatearNumero(v, formato, SeparadoresUsuario.decimal);
 }
 
-bool EsSvg(const std::string& fichero) {
-    if (fichero.size() < 4) return false;
-    std::string ext = fichero.substr(fichero.size() - 4);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return std::tolower(c); });
-    return ext == ".svg";
-}
-
-// Paints a picture of that size into the file as PNG or SVG.
+// Paints a picture of that size, on the window's background, into the file as PNG or SVG.
 void Guardar(const std::string& fichero, int ancho, int alto,
              const std::function<void(QPainter&)>& pintar) {
+    const auto qt = AbrirQt();
+    const auto conFondo = [&](QPainter& p) {
+        p.fillRect(QRect(0, 0, ancho, alto), QApplication::palette().color(QPalette::Window));
+        pintar(p);
+    };
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    if (EsSvg(fichero)) {
+    if (TerminaEn(fichero, ".svg")) {
         QSvgGenerator svg;
         svg.setOutputDevice(&buffer);
         svg.setSize(QSize(ancho, alto));
         svg.setViewBox(QRect(0, 0, ancho, alto));
         svg.setTitle("Quorvel");
         QPainter p(&svg);
-        pintar(p);
+        conFondo(p);
     } else {
         QImage imagen(ancho, alto, QImage::Format_RGB32);
         {
             QPainter p(&imagen);
             p.setRenderHint(QPainter::Antialiasing);
-            pintar(p);
+            conFondo(p);
         }
         if (!imagen.save(&buffer, "PNG"))
             throw std::runtime_error("No se puede dibujar " + fichero);
@@ -200,13 +198,20 @@ void PintarFigura(QPainter& p, const TFiguraCurva& f, bool conPosicion) {
 
 } // namespace
 
+bool TerminaEn(const std::string& texto, const std::string& final) {
+    if (texto.size() < final.size()) return false;
+    for (size_t k = 0; k < final.size(); ++k)
+        if (std::tolower(static_cast<unsigned char>(texto[texto.size() - final.size() + k])) !=
+            final[k])
+            return false;
+    return true;
+}
+
 void DibujarCurva(const std::string& fichero, const std::vector<TFiguraCurva>& figuras,
                   bool conPosicion) {
-    const auto qt = AbrirQt();
     const int ancho = AnchoGrafico + AnchoEtiquetas,
               alto = AltoGrafico * static_cast<int>(figuras.size());
     Guardar(fichero, ancho, alto, [&](QPainter& p) {
-        p.fillRect(QRect(0, 0, ancho, alto), QApplication::palette().color(QPalette::Window));
         for (const TFiguraCurva& f : figuras) {
             PintarFigura(p, f, conPosicion);
             p.translate(0, AltoGrafico);
@@ -217,7 +222,6 @@ void DibujarCurva(const std::string& fichero, const std::vector<TFiguraCurva>& f
 void DibujarInclinacion(const std::string& fichero, const std::string& titulo,
                         const TInclinacion& t, const std::vector<TEstrellaCampo>& estrellas,
                         int anchoFoto, int altoFoto) {
-    const auto qt = AbrirQt();
     // The frame scaled to fit 600 x 440, NAXIS2 upwards as FITS frames are shown.
     const double escala = std::min(600.0 / anchoFoto, 440.0 / altoFoto);
     const double w = anchoFoto * escala, h = altoFoto * escala;
@@ -233,7 +237,6 @@ void DibujarInclinacion(const std::string& fichero, const std::string& titulo,
             if (n) mejor = std::min(mejor, *n), peor = std::max(peor, *n);
 
     Guardar(fichero, ancho, alto, [&](QPainter& p) {
-        p.fillRect(QRect(0, 0, ancho, alto), QApplication::palette().color(QPalette::Window));
         p.setFont(Letra(16));
         p.setPen(Qt::black);
         p.drawText(QRect(izquierda, 6, ancho - izquierda, 22), Qt::AlignLeft | Qt::AlignVCenter,

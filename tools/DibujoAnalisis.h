@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+// Case-insensitive, for the picture's extension (given in lower case): ".png", ".svg".
+bool TerminaEn(const std::string& texto, const std::string& final);
+
 struct TFiguraCurva {
     std::string Nombre;       // "HFD", "FWHM"
     std::vector<double> X, Y; // Y not a number for a point left out of the figure

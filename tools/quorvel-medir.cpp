@@ -4,14 +4,13 @@
 #include "AnalisisFoco.h"
 #include "Campo.h"
 #include "Consola.h"
+#include "DibujoAnalisis.h"
 #include "Medida.h"
 #include "Numeros.h"
 #include "UTPlaca.h"
 #include "Version.h"
 
-#include <cctype>
 #include <clocale>
-#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <string>
@@ -94,16 +93,6 @@ char DecimalDelUsuario() {
     return decimal;
 }
 
-// Case-insensitive, for file extensions.
-bool TerminaEn(const std::string& texto, const std::string& final) {
-    if (texto.size() < final.size()) return false;
-    for (size_t k = 0; k < final.size(); ++k)
-        if (std::tolower(static_cast<unsigned char>(texto[texto.size() - final.size() + k])) !=
-            final[k])
-            return false;
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -179,7 +168,7 @@ int main(int argc, char** argv) {
             TPlaca Placa;
             std::string motivo;
             if (!CargarFoto(Placa, fichero, motivo)) {
-                std::fprintf(stderr, "quorvel-medir: %s: %s\n", fichero.c_str(), motivo.c_str());
+                Avisar(Programa, fichero + ": " + motivo);
                 estado = 1;
                 continue;
             }
@@ -194,8 +183,7 @@ int main(int argc, char** argv) {
             }
             const TMedidaCampo m = MedirCampo(Placa);
             if (m.Estrellas.empty()) {
-                std::fprintf(stderr, "quorvel-medir: %s: ninguna estrella medible\n",
-                             fichero.c_str());
+                Avisar(Programa, fichero + ": ninguna estrella medible");
                 estado = 1;
             } else if (estrellas) {
                 for (const TEstrellaCampo& e : m.Estrellas)
@@ -210,7 +198,7 @@ int main(int argc, char** argv) {
                      csv);
             }
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "quorvel-medir: %s: %s\n", fichero.c_str(), e.what());
+            Avisar(Programa, fichero + ": " + e.what());
             estado = 1;
         }
     }

@@ -170,8 +170,8 @@ std::string TarjetaPosicion(double x) {
 int main(int argc, char** argv) {
     const Opciones o = LeerOpciones(argc, argv);
     if (std::error_code ec; !std::filesystem::create_directories(o.carpeta, ec) && ec) {
-        std::fprintf(stderr, "quorvel-simular: no se puede crear la carpeta %s: %s\n",
-                     o.carpeta.c_str(), DescripcionError(ec.value()).c_str());
+        Avisar(Programa,
+               "no se puede crear la carpeta " + o.carpeta + ": " + DescripcionError(ec.value()));
         return 1;
     }
     std::mt19937_64 azar(o.semilla);
@@ -184,10 +184,9 @@ int main(int argc, char** argv) {
         if (o.subcuadro > 0) {
             sub = ElegirSubcuadro(escena, o.subcuadro, std::max(o.sigmaMin, o.sigmaMax));
             if (sub.estrella < 0) {
-                std::fprintf(stderr,
-                             "quorvel-simular: ninguna estrella aislada para un "
-                             "subcuadro de %d × %d\n",
-                             o.subcuadro, o.subcuadro);
+                const std::string lado = std::to_string(o.subcuadro);
+                Avisar(Programa,
+                       "ninguna estrella aislada para un subcuadro de " + lado + " × " + lado);
                 return 1;
             }
             const TEstrellaSimulada& s = escena.estrellas[static_cast<size_t>(sub.estrella)];
@@ -235,12 +234,11 @@ int main(int argc, char** argv) {
             if (o.posicion) tarjetas.push_back(TarjetaPosicion(o.inicio + i * o.paso));
             GuardarFichero(temporal, FitsDeCuentas(ancho, alto, cuentas, tarjetas));
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "quorvel-simular: %s\n", e.what());
+            Avisar(Programa, e.what());
             return 1;
         }
         if (std::rename(temporal.c_str(), final.c_str()) != 0) {
-            std::fprintf(stderr, "quorvel-simular: no se puede renombrar %s: %s\n",
-                         temporal.c_str(), DescripcionError(errno).c_str());
+            Avisar(Programa, "no se puede renombrar " + temporal + ": " + DescripcionError(errno));
             std::remove(temporal.c_str());
             return 1;
         }

@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // quorvel-medir's analyses of a run, --curva and --inclinacion, run as a user runs them, on
 // frames of quorvel-simular and of the shared generator.
+#include "Ejecutar.h"
 #include "EscritorFits.h"
 #include "Fotos.h"
 #include "Medida.h"
 #include "Numeros.h"
 #include "Simulacion.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace {
@@ -24,46 +24,39 @@ struct Salida {
 
 class AnalisisMedir : public ConFotos {
 protected:
-    Salida Correr(const std::string& programa, const std::string& argumentos) {
-        const std::string err = (carpeta_ / "err").string();
-        FILE* f = ::popen(
-            ("LC_ALL=C '" + programa + "' " + argumentos + " 2>'" + err + "'").c_str(), "r");
-        Salida s{-1, {}, {}};
-        std::string linea;
-        for (int c; (c = std::fgetc(f)) != EOF;) {
-            if (c != '\n') {
-                linea += static_cast<char>(c);
-                continue;
-            }
+    Salida Medir(const std::vector<std::string>& argumentos) {
+        const Resultado r = Ejecutar(carpeta_, MEDIR, argumentos);
+        Salida s{r.estado, {}, r.errores};
+        std::istringstream lineas(r.salida);
+        for (std::string linea; std::getline(lineas, linea);) {
             s.filas.emplace_back();
             std::istringstream campos(linea);
             for (std::string campo; std::getline(campos, campo, '\t');)
                 s.filas.back().push_back(campo);
-            linea.clear();
         }
-        const int r = ::pclose(f);
-        s.estado = WIFEXITED(r) ? WEXITSTATUS(r) : -1;
-        std::ifstream e(err);
-        s.errores.assign(std::istreambuf_iterator<char>(e), {});
         return s;
     }
-    Salida Medir(const std::string& argumentos) { return Correr(MEDIR, argumentos); }
+    static std::vector<std::string> Y(std::vector<std::string> a,
+                                      const std::vector<std::string>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    }
 
     // A run of one star through focus at frame `mejor`; each frame's extra header cards come
-    // from `tarjetas(i)`. Returns the files' names, quoted for the shell, in order.
-    std::string Run(int fotos, double mejor, double fwhmMax,
-                    const std::function<std::vector<std::string>(int)>& tarjetas) {
+    // from `tarjetas(i)`. Returns the files' names in order.
+    std::vector<std::string> Run(int fotos, double mejor, double fwhmMax,
+                                 const std::function<std::vector<std::string>(int)>& tarjetas) {
         std::mt19937_64 azar(77);
         const double b =
             std::max(mejor, fotos - 1 - mejor) / std::sqrt(std::pow(fwhmMax / 3.0, 2) - 1);
-        std::string nombres;
+        std::vector<std::string> nombres;
         for (int i = 0; i < fotos; ++i) {
             const TEstrellaPerfil e{32.3, 31.6, 2.5e5,
                                     2.35482 * SigmaHiperbola(i, mejor, b, 3.0 / 2.35482)};
             const std::string ruta = carpeta_ / ("f" + std::to_string(100 + i) + ".fits");
             GuardarFichero(
                 ruta, FitsDeCuentas(64, 64, ExponerPerfiles(64, 64, {e}, 0, azar), tarjetas(i)));
-            nombres += " '" + ruta + "'";
+            nombres.push_back(ruta);
         }
         return nombres;
     }
@@ -93,7 +86,7 @@ TEST_F(AnalisisMedir, PositionFromFocusposFocposOrPlace) {
     };
     for (const Caso& c : casos) {
         SCOPED_TRACE(c.que);
-        const Salida s = Medir("--curva" + Run(11, 6.3, 8, c.tarjetas));
+        const Salida s = Medir(Y({"--curva"}, Run(11, 6.3, 8, c.tarjetas)));
         EXPECT_EQ(s.estado, 0) << s.errores;
         ASSERT_EQ(s.filas.size(), 3u);
         EXPECT_EQ(s.filas[0], CabeceraCurva);
@@ -107,7 +100,7 @@ TEST_F(AnalisisMedir, PositionFromFocusposFocposOrPlace) {
 
 TEST_F(AnalisisMedir, PlaceholderFwhmsAreLeftOut) {
     // Far out of focus the window's FWHM is the placeholder 10.
-    const std::string ficheros = Run(13, 6, 13, Ninguna);
+    const std::vector<std::string> ficheros = Run(13, 6, 13, Ninguna);
     int reales = 0;
     for (int i = 0; i < 13; ++i) {
         TPlaca placa;
@@ -117,7 +110,7 @@ TEST_F(AnalisisMedir, PlaceholderFwhmsAreLeftOut) {
         reales += MedirEstrella(placa, o, a).FWHM != 10;
     }
     ASSERT_LT(reales, 13);
-    const Salida s = Medir("--curva" + ficheros);
+    const Salida s = Medir(Y({"--curva"}, ficheros));
     ASSERT_EQ(s.filas.size(), 3u);
     EXPECT_EQ(s.filas[1][4], "13");
     EXPECT_EQ(s.filas[2][4], std::to_string(reales));
@@ -125,7 +118,7 @@ TEST_F(AnalisisMedir, PlaceholderFwhmsAreLeftOut) {
 
 TEST_F(AnalisisMedir, RunsThatCannotBeTrustedExitOneWithTheirRows) {
     // Only the frames before focus: the minimum lies beyond the run.
-    Salida s = Medir("--curva" + Run(8, 11, 8, Ninguna));
+    Salida s = Medir(Y({"--curva"}, Run(8, 11, 8, Ninguna)));
     EXPECT_EQ(s.estado, 1);
     ASSERT_EQ(s.filas.size(), 3u);
     ASSERT_EQ(s.filas[1].size(), 8u);
@@ -136,11 +129,11 @@ TEST_F(AnalisisMedir, RunsThatCannotBeTrustedExitOneWithTheirRows) {
     EXPECT_EQ(s.filas[1][7], "el mínimo cae fuera de lo medido");
 
     // Positions in some headers and not in others; a position that is not a number.
-    const std::string con = Run(9, 4, 8, [](int i) {
+    const std::vector<std::string> con = Run(9, 4, 8, [](int i) {
         if (i == 3) return std::vector<std::string>{};
         return std::vector{TarjetaFits("FOCUSPOS", i == 5 ? "'cerca'" : std::to_string(i))};
     });
-    s = Medir("--curva" + con);
+    s = Medir(Y({"--curva"}, con));
     EXPECT_EQ(s.estado, 1);
     EXPECT_TRUE(s.filas.empty());
     EXPECT_NE(s.errores.find("f105.fits: FOCUSPOS no es un número: cerca"), std::string::npos);
@@ -152,7 +145,10 @@ TEST_F(AnalisisMedir, UsageErrorsExitTwo) {
                           "--curva --grafico a.jpg x.fits", "--curva --grafico",
                           "--inclinacion --estrellas --campo x.fits", "--curva"}) {
         SCOPED_TRACE(a);
-        const Salida s = Medir(a);
+        std::vector<std::string> argumentos;
+        std::istringstream palabras(a);
+        for (std::string p; palabras >> p;) argumentos.push_back(p);
+        const Salida s = Medir(argumentos);
         EXPECT_EQ(s.estado, 2);
         EXPECT_TRUE(s.filas.empty());
         EXPECT_EQ(s.errores.rfind("quorvel-medir: ", 0), 0u);
@@ -160,10 +156,10 @@ TEST_F(AnalisisMedir, UsageErrorsExitTwo) {
 }
 
 TEST_F(AnalisisMedir, PicturesArePngOrSvgAndAFailedOneIsReported) {
-    const std::string ficheros = Run(9, 4.5, 8, Ninguna);
+    const std::vector<std::string> ficheros = Run(9, 4.5, 8, Ninguna);
     for (const std::string nombre : {"curva.png", "curva.SVG"}) {
         const std::string ruta = carpeta_ / nombre;
-        const Salida s = Medir("--curva --grafico '" + ruta + "'" + ficheros);
+        const Salida s = Medir(Y({"--curva", "--grafico", ruta}, ficheros));
         EXPECT_EQ(s.estado, 0) << s.errores;
         EXPECT_EQ(s.errores, "");
         std::ifstream f(ruta, std::ios::binary);
@@ -173,8 +169,7 @@ TEST_F(AnalisisMedir, PicturesArePngOrSvgAndAFailedOneIsReported) {
         else
             EXPECT_NE(bytes.find("<svg"), std::string::npos);
     }
-    const Salida s =
-        Medir("--curva --grafico '" + (carpeta_ / "no/hay/carpeta.png").string() + "'" + ficheros);
+    const Salida s = Medir(Y({"--curva", "--grafico", carpeta_ / "no/hay/carpeta.png"}, ficheros));
     EXPECT_EQ(s.estado, 1);
     EXPECT_EQ(s.filas.size(), 3u);
     EXPECT_NE(s.errores.find("carpeta.png"), std::string::npos);
@@ -184,24 +179,27 @@ TEST_F(AnalisisMedir, SimulatorRunsThroughBothModes) {
     const std::string run = carpeta_ / "run", campo = carpeta_ / "campo";
     std::filesystem::create_directory(run);
     std::filesystem::create_directory(campo);
-    ASSERT_EQ(Correr(SIMULAR, "-n 9 -t 0 --semilla 5 --ancho 96 --alto 96 --hiperbola "
-                              "--posicion 1000,25 '" +
-                                  run + "' >/dev/null")
+    ASSERT_EQ(Ejecutar(carpeta_, SIMULAR,
+                       {"-n", "9", "-t", "0", "--semilla", "5", "--ancho", "96", "--alto", "96",
+                        "--hiperbola", "--posicion", "1000,25", run})
                   .estado,
               0);
-    Salida s = Medir("--curva '" + run + "'/foco_*.fits");
+    std::vector<std::string> serie;
+    for (const auto& f : std::filesystem::directory_iterator(run)) serie.push_back(f.path());
+    std::sort(serie.begin(), serie.end());
+    ASSERT_EQ(serie.size(), 9u);
+    Salida s = Medir(Y({"--curva"}, serie));
     EXPECT_EQ(s.estado, 0) << s.errores;
     ASSERT_EQ(s.filas.size(), 3u);
     EXPECT_NEAR(std::stod(s.filas[1][1]), 1100, 25 / 4.0);
 
     // A field leaning along NAXIS1: its stars 60 % wider at the right edge.
-    ASSERT_EQ(Correr(SIMULAR, "-n 1 -t 0 --semilla 6 --ancho 600 --alto 400 --campo 150 "
-                              "--sigma-min 1.5 --inclinacion 0.6 '" +
-                                  campo + "' >/dev/null")
+    ASSERT_EQ(Ejecutar(carpeta_, SIMULAR,
+                       {"-n", "1", "-t", "0", "--semilla", "6", "--ancho", "600", "--alto", "400",
+                        "--campo", "150", "--sigma-min", "1.5", "--inclinacion", "0.6", campo})
                   .estado,
               0);
-    s = Medir("--inclinacion --grafico '" + (carpeta_ / "mapa.png").string() + "' '" + campo +
-              "/foco_0001.fits'");
+    s = Medir({"--inclinacion", "--grafico", carpeta_ / "mapa.png", campo + "/foco_0001.fits"});
     EXPECT_EQ(s.estado, 0) << s.errores;
     ASSERT_EQ(s.filas.size(), 2u);
     ASSERT_EQ(s.filas[0].size(), 16u);

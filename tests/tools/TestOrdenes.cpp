@@ -2,6 +2,7 @@
 // quorvel-medir and quorvel-simular run as programs: what a user sees on the terminal and in
 // the exit status.
 #include "CarpetaTemporal.h"
+#include "Ejecutar.h"
 #include "EscritorFits.h"
 #include "Simulacion.h"
 #include "Version.h"
@@ -10,30 +11,15 @@
 
 #include <clocale>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
-
-struct Resultado {
-    int estado;
-    std::string salida, errores;
-};
-
-std::string Leer(const std::string& ruta) {
-    std::ifstream f(ruta, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
 
 std::vector<std::string> Lineas(const std::string& texto) {
     std::vector<std::string> r;
@@ -73,30 +59,10 @@ std::vector<std::string> EntornoEspanol(const CarpetaTemporal& carpeta) {
 
 class Ordenes : public ::testing::Test {
 protected:
-    // Runs a program with its standard output to a file of the folder, or to `destino` when
-    // given; the environment adds `entorno` to the test's, in the "C" locale by default.
     Resultado Ejecutar(const char* programa, const std::vector<std::string>& argumentos,
                        const std::string& destino = "",
                        const std::vector<std::string>& entorno = {"LC_ALL=C"}) {
-        const std::string out = destino.empty() ? carpeta_ / "out" : destino;
-        const std::string err = carpeta_ / "err";
-        const pid_t hijo = ::fork();
-        if (hijo == 0) {
-            const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            if (o < 0 || e < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0 ||
-                ::chdir(carpeta_.ruta.c_str()) != 0) // a relative name stays in the scratch folder
-                ::_exit(127);
-            for (const std::string& v : entorno) ::putenv(const_cast<char*>(v.c_str()));
-            std::vector<char*> argv{const_cast<char*>(programa)};
-            for (const std::string& a : argumentos) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            ::execv(programa, argv.data());
-            ::_exit(127);
-        }
-        int r = 0;
-        ::waitpid(hijo, &r, 0);
-        return {WIFEXITED(r) ? WEXITSTATUS(r) : -1, destino.empty() ? Leer(out) : "", Leer(err)};
+        return ::Ejecutar(carpeta_.ruta, programa, argumentos, destino, entorno);
     }
     // A star at sigma s near the middle of a small frame.
     std::string Estrella(const std::string& nombre, double sigma) {
