@@ -2,6 +2,7 @@
 #include "Campo.h"
 
 #include "Medida.h"
+#include "Mediana.h"
 #include "Numeros.h"
 
 extern "C" { // the header declares C functions without saying so
@@ -103,14 +104,6 @@ void Comprobar(int estado) {
     throw std::runtime_error(estado == 1 ? "memoria insuficiente para medir el campo"
                                          : "no se pudo medir el campo (error " +
                                                std::to_string(estado) + " de SEP)");
-}
-
-// The middle value, or the mean of the two middle ones.
-double Mediana(std::vector<double> v) {
-    if (v.empty()) return 0;
-    const auto m = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
-    std::nth_element(v.begin(), m, v.end());
-    return v.size() % 2 ? *m : (*m + *std::max_element(v.begin(), m)) / 2;
 }
 
 // The frame less the rows and columns of exact zeros along its edges: padding of a crop
