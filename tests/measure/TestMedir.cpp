@@ -1,37 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // quorvel-medir end to end, on files written here.
 #include "Campo.h"
+#include "Ejecutar.h"
 #include "Fotos.h"
 #include "Medida.h"
 #include "Numeros.h"
 #include "Simulacion.h"
 
-#include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace {
 
 class Medir : public ConFotos {
 protected:
-    struct Resultado {
-        int estado;
-        std::string salida, errores;
-    };
-    Resultado Ejecutar(const std::string& argumentos) {
-        const std::string out = (carpeta_ / "out").string(), err = (carpeta_ / "err").string();
-        const std::string orden =
-            "LC_ALL=C '" MEDIR "' " + argumentos + " >'" + out + "' 2>'" + err + "'";
-        const int r = std::system(orden.c_str());
-        return {WIFEXITED(r) ? WEXITSTATUS(r) : -1, Leer(out), Leer(err)};
-    }
-    static std::string Leer(const std::string& ruta) {
-        std::ifstream f(ruta, std::ios::binary);
-        std::ostringstream s;
-        s << f.rdbuf();
-        return s.str();
+    Resultado Correr(const std::vector<std::string>& argumentos) {
+        return Ejecutar(carpeta_, MEDIR, argumentos);
     }
     static std::vector<std::string> Lineas(const std::string& texto) {
         std::vector<std::string> r;
@@ -52,7 +37,7 @@ protected:
 TEST_F(Medir, RowsPerFile) {
     const std::string a = Guardar(Estrella(80, 60, 30.2, 31.7, 1.6, 9000, 500, 5, 1), "a.fits");
     const std::string b = Guardar(Estrella(80, 60, 50.6, 20.1, 2.4, 4000, 800, 9, 2), "b.fit");
-    const Resultado r = Ejecutar("'" + a + "' '" + b + "'");
+    const Resultado r = Correr({a, b});
     EXPECT_EQ(r.estado, 0);
     EXPECT_EQ(r.errores, "");
     const auto lineas = Lineas(r.salida);
@@ -71,7 +56,7 @@ TEST_F(Medir, CsvQuotesNamesAndEndsLinesWithCrLf) {
     Cuentas caliente(80, 60, 300);
     caliente(40, 30) = 20000; // one hot pixel
     const std::string a = Guardar(caliente, "uno, \"dos\".fits");
-    const Resultado r = Ejecutar("--csv '" + a + "'");
+    const Resultado r = Correr({"--csv", a});
     EXPECT_EQ(r.estado, 0);
     const TFigurasFoco f = Figuras(a);
     std::string quoted = a;
@@ -95,7 +80,7 @@ TEST_F(Medir, FailuresGoToStandardErrorAndExitOne) {
     GuardarFichero(tres, BloqueCabecera(tarjetas));
     const std::string falta = (carpeta_ / "falta.fits").string();
 
-    const Resultado r = Ejecutar("'" + falta + "' '" + tres + "' '" + bien + "' '" + vacia + "'");
+    const Resultado r = Correr({falta, tres, bien, vacia});
     EXPECT_EQ(r.estado, 1);
     EXPECT_EQ(Lineas(r.salida).size(), 2u); // the header and the one good frame
     const auto errores = Lineas(r.errores);
@@ -107,25 +92,27 @@ TEST_F(Medir, FailuresGoToStandardErrorAndExitOne) {
 
 TEST_F(Medir, Usage) {
     struct Caso {
-        const char* argumentos;
+        std::vector<std::string> argumentos;
         int estado;
         const char* en_salida;
         const char* en_errores;
     };
     const Caso casos[] = {
-        {"", 2, "", "falta al menos un fichero"},
-        {"--csv", 2, "", "falta al menos un fichero"},
-        {"--rapido x.fits", 2, "", "opción desconocida: --rapido"},
-        {"--help", 0, "Uso: quorvel-medir [--csv] FICHERO...", ""},
-        {"-- --csv", 1, "Archivo\tMaximo", "--csv: No se encuentra el fichero --csv"},
-        {"--campo", 2, "", "falta al menos un fichero"},
-        {"--estrellas x.fits", 2, "", "--estrellas necesita --campo"},
-        {"--help", 0, "quorvel-medir --campo [--csv] [--estrellas] FICHERO...", ""},
-        {"--campo --estrellas -- --x", 1, "Archivo\tX\tY\tFWHM", "--x: No se encuentra"},
+        {{}, 2, "", "falta al menos un fichero"},
+        {{"--csv"}, 2, "", "falta al menos un fichero"},
+        {{"--rapido", "x.fits"}, 2, "", "opción desconocida: --rapido"},
+        {{"--help"}, 0, "Uso: quorvel-medir [--csv] FICHERO...", ""},
+        {{"--", "--csv"}, 1, "Archivo\tMaximo", "--csv: No se encuentra el fichero --csv"},
+        {{"--campo"}, 2, "", "falta al menos un fichero"},
+        {{"--estrellas", "x.fits"}, 2, "", "--estrellas necesita --campo"},
+        {{"--help"}, 0, "quorvel-medir --campo [--csv] [--estrellas] FICHERO...", ""},
+        {{"--campo", "--estrellas", "--", "--x"}, 1, "Archivo\tX\tY\tFWHM", "--x: No se encuentra"},
     };
     for (const Caso& c : casos) {
-        SCOPED_TRACE(c.argumentos);
-        const Resultado r = Ejecutar(c.argumentos);
+        std::string traza;
+        for (const std::string& a : c.argumentos) traza += a + " ";
+        SCOPED_TRACE(traza);
+        const Resultado r = Correr(c.argumentos);
         EXPECT_EQ(r.estado, c.estado);
         EXPECT_NE(r.salida.find(c.en_salida), std::string::npos) << r.salida;
         EXPECT_NE(r.errores.find(c.en_errores), std::string::npos) << r.errores;
@@ -145,7 +132,7 @@ TEST_F(Medir, FieldModeRowsPerFileOrPerStar) {
     const TMedidaCampo m = MedirCampo(placa);
     ASSERT_EQ(m.Estrellas.size(), 3u);
 
-    Resultado r = Ejecutar("--campo '" + campo + "' '" + cielo + "' '" + falta + "'");
+    Resultado r = Correr({"--campo", campo, cielo, falta});
     EXPECT_EQ(r.estado, 1);
     EXPECT_EQ(r.salida, "Archivo\tEstrellas\tFWHM\tHFD\tMaximo\tFondo\n" + campo + "\t3\t" +
                             FormatearNumero(m.FWHM, "0.000") + "\t" +
@@ -154,7 +141,7 @@ TEST_F(Medir, FieldModeRowsPerFileOrPerStar) {
     EXPECT_EQ(r.errores, "quorvel-medir: " + cielo + ": ninguna estrella medible\nquorvel-medir: " +
                              falta + ": No se encuentra el fichero " + falta + "\n");
 
-    r = Ejecutar("--csv --estrellas --campo '" + campo + "'");
+    r = Correr({"--csv", "--estrellas", "--campo", campo});
     EXPECT_EQ(r.estado, 0);
     EXPECT_EQ(r.errores, "");
     std::string esperada = "Archivo,X,Y,FWHM,HFD,Maximo,Calidad\r\n";
