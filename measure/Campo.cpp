@@ -47,7 +47,10 @@ constexpr int NivelesSeparacion = 8;
 
 // SEP's pixel stack: at least its usual 300000 pixels, and up to a sixteenth of the binned
 // frame, so a bright extended object (the moon, a glow) fits. Past that the frame is binned
-// further and detected again rather than lost.
+// further and detected again rather than lost. SEP takes each pixel from the stack at most
+// once and overflows with one left, so a small frame needs no more than its pixels and two:
+// the stack is written through on every call, and 300000 would cost a small frame far more
+// than its detection.
 constexpr size_t PilaMinima = 300000;
 
 // No optics forms an image narrower than a pixel-integrated FWHM of 1.2 pixels: its rms
@@ -447,7 +450,8 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
             im.noise = ruidoLocal.data();
             im.ndtype = SEP_TFLOAT;
         }
-        sep_set_extract_pixstack(std::max(PilaMinima, size_t(bw) * size_t(bh) / 16));
+        const size_t pixeles = size_t(bw) * size_t(bh);
+        sep_set_extract_pixstack(std::min(pixeles + 2, std::max(PilaMinima, pixeles / 16)));
         sep_catalog* c = nullptr;
         const int estado = sep_extract(&im, UmbralSigmas, SEP_THRESH_REL, AreaMinima, Nucleo, 3, 3,
                                        SEP_FILTER_CONV, NivelesSeparacion, 0.005, 1, 1.0, &c);

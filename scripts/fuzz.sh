@@ -13,7 +13,7 @@ semilla=${2:-1}
 cuales=${3:-ambos}
 . scripts/comun.sh
 CXX=clang++ construir build-fuzz -DQUORVEL_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \
-    -- fuzz_foto fuzz_cabecera fuzz_semillas
+    -- fuzz_foto fuzz_campo fuzz_cabecera fuzz_semillas
 cd build-fuzz
 rm -rf semillas-foto semillas-cabecera
 mkdir -p semillas-foto semillas-cabecera corpus-foto corpus-cabecera
