@@ -22,7 +22,7 @@ bool EnEscritura(const std::string& ruta) {
 }
 
 TResultadoFoto MedirFoto(const std::string& ruta, TModoMedida modo, TListaOrdenada& ListaOrdenada,
-                         TListaAcumulada& ListaAcumulada) {
+                         TListaAcumulada& ListaAcumulada, const std::function<void()>& Pausa) {
     TResultadoFoto r;
     try {
         TPlaca Placa;
@@ -33,7 +33,8 @@ TResultadoFoto MedirFoto(const std::string& ruta, TModoMedida modo, TListaOrdena
             r = {TResultadoFoto::Medida, f.Maximo, f.FWHM, f.HFD, 0};
         } else {
             if (Placa.Ancho() == 0) return r;
-            const TMedidaCampo m = MedirCampo(Placa);
+            if (Pausa) Pausa();
+            const TMedidaCampo m = MedirCampo(Placa, Pausa);
             r.Estrellas = static_cast<int32_t>(m.Estrellas.size());
             r.Estado = m.Estrellas.empty() ? TResultadoFoto::SinEstrellas : TResultadoFoto::Medida;
             r.Maximo = m.Maximo;

@@ -5,6 +5,7 @@
 #include "ListasTrabajo.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // The window's measurement: the frame's one star (the default), or the medians over the
@@ -26,9 +27,11 @@ struct TResultadoFoto {
 
 // Loads the frame at ruta into a frame object of its own, released on return, and measures it.
 // Never raises: a frame that fails is Saltada, or Pendiente while it is short and changed less
-// than SegundosDeEscritura ago.
+// than SegundosDeEscritura ago. In field mode Pausa, when given, is called once the frame is
+// loaded and then through the measurement (MedirCampo); the single star's steps never call it.
 TResultadoFoto MedirFoto(const std::string& ruta, TModoMedida modo, TListaOrdenada& ListaOrdenada,
-                         TListaAcumulada& ListaAcumulada);
+                         TListaAcumulada& ListaAcumulada,
+                         const std::function<void()>& Pausa = {});
 
 // A file last modified within this time (either way: a writer's clock may run ahead) may still
 // be in the middle of being written.

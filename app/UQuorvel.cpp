@@ -255,14 +255,31 @@ void TFQuorvel::Esperar(int32_t ms) {
 void TFQuorvel::ProcesarFotos() {
     TListaOrdenada ListaOrdenada;
     TListaAcumulada ListaAcumulada;
+    // A whole field takes tens of milliseconds to measure: in field mode the window's messages
+    // also run during the measurement, every few milliseconds, not only after each frame.
+    std::function<void()> pausa;
+    if (Modo == TModoMedida::Campo)
+        pausa = [ultima = std::chrono::steady_clock::time_point{}]() mutable {
+            const auto ahora = std::chrono::steady_clock::now();
+            if (ahora - ultima < std::chrono::milliseconds(5)) return;
+            QCoreApplication::processEvents();
+            ultima = std::chrono::steady_clock::now();
+        };
     const int n = ListaFotos->count();
     for (int k = FotosProcesadas; k < n; ++k) {
         try {
-            const QListWidgetItem* item = ListaFotos->item(k);
-            if (!item)
-                throw ErrorRango("La lista de fotos ya no tiene la posición " + std::to_string(k));
-            const TResultadoFoto r = MedirFoto(item->data(RutaReal).toByteArray().toStdString(),
-                                               Modo, ListaOrdenada, ListaAcumulada);
+            const auto entrada = [&] {
+                const QListWidgetItem* item = ListaFotos->item(k);
+                if (!item)
+                    throw ErrorRango("La lista de fotos ya no tiene la posición " +
+                                     std::to_string(k));
+                return item;
+            };
+            const TResultadoFoto r = MedirFoto(entrada()->data(RutaReal).toByteArray().toStdString(),
+                                               Modo, ListaOrdenada, ListaAcumulada, pausa);
+            // A reset while the frame was measured empties the list: the frame belonged to the
+            // run that was cleared, and its figures are not plotted.
+            entrada();
             if (r.Estado == TResultadoFoto::Pendiente) {
                 // This entry, and those after it, wait for the next tick.
                 FotosProcesadas = k;

@@ -399,12 +399,16 @@ bool RadiosDeLuz(const TSello& s, double cx, double cy, double rmax, bool fino, 
 
 } // namespace
 
-TMedidaCampo MedirCampo(TPlaca& Placa) {
+TMedidaCampo MedirCampo(TPlaca& Placa, const std::function<void()>& Pausa) {
+    const auto pausa = [&Pausa] {
+        if (Pausa) Pausa();
+    };
     TMedidaCampo r;
     const int w = Placa.Ancho(), h = Placa.Alto();
     if (w < 8 || h < 8) return r; // too small for a star with a border of sky
     const uint16_t* matriz = Imagen.Datos();
     const TRegion region = SinRelleno(matriz, w, h);
+    pausa();
     // Too small for a star with a border of sky, or one tile of background at least.
     if (region.x1 - region.x0 < 8 || region.y1 - region.y0 < 8) return r;
 
@@ -422,6 +426,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
         agrupada.shrink_to_fit();
         agrupada = Agrupar(matriz, w, region, f, bw, bh);
         if (bw < 4 || bh < 4) return r;
+        pausa();
         sep_image im{};
         im.data = agrupada.data();
         im.dtype = SEP_TFLOAT;
@@ -433,6 +438,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
         Comprobar(sep_background(&im, tesela, tesela, FiltroFondo, FiltroFondo, 0.0, &b));
         fondo.reset(b);
         Comprobar(sep_bkg_subarray(b, agrupada.data(), SEP_TFLOAT));
+        pausa();
         // The threshold follows the local noise of the map when it varies: a bright
         // structured object (a nebula, the moon's limb) raises the frame's global noise, and
         // stars in clear sky beside it would be missed against that. An even sky needs no
@@ -456,6 +462,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
         const int estado = sep_extract(&im, UmbralSigmas, SEP_THRESH_REL, AreaMinima, Nucleo, 3, 3,
                                        SEP_FILTER_CONV, NivelesSeparacion, 0.005, 1, 1.0, &c);
         catalogo.reset(c);
+        pausa();
         if (estado == 0) break;
         if ((estado != PilaLlena && estado != DemasiadosFragmentos) || bw < 16 || bh < 16)
             Comprobar(estado);
@@ -491,6 +498,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
     const auto pixel = [&](int x, int y) { return int32_t{matriz[size_t(y) * w + x]}; };
     std::vector<TCandidata> candidatas;
     for (const TDeteccion& d : detecciones) {
+        pausa();
         // The detection at full resolution, less what no optics can form: each bright local
         // maximum that fails that test takes its 3 x 3 pixels out (a warm pixel, pair or
         // cluster, a cosmic-ray hit). A detection whose light was mostly that is dropped; a
@@ -552,6 +560,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
     size_t aisladas = 0;
     for (TCandidata& e : candidatas) {
         if (!e.usable) continue;
+        pausa();
         if (aisladas >= MaximoEstrellas) {
             e.usable = false;
             continue;
@@ -682,6 +691,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa) {
             if (cx - caja < region.x0 || cy - caja < region.y0 || cx + caja >= region.x1 ||
                 cy + caja >= region.y1)
                 continue;
+            pausa();
             try {
                 s.FWHM = ElegirFWHM(Placa, s.HFD, e.x, e.y, s.Calidad);
             } catch (const std::runtime_error&) {

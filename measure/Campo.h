@@ -6,6 +6,7 @@
 #include "UTPlaca.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 struct TEstrellaCampo {
@@ -36,5 +37,7 @@ struct TMedidaCampo {
 
 // Measures the frame loaded in Placa. Estrellas is empty when no star is usable. A bright
 // extended object never loses the frame; raises std::runtime_error, with a Spanish message,
-// only when memory runs out.
-TMedidaCampo MedirCampo(TPlaca& Placa);
+// only when memory runs out. Pausa, when given, is called between the measurement's steps and
+// between its stars, a few milliseconds of work apart at most on any frame: a window lets its
+// messages run there. It must leave Placa and the measurement alone.
+TMedidaCampo MedirCampo(TPlaca& Placa, const std::function<void()>& Pausa = {});

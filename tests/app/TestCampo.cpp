@@ -126,6 +126,39 @@ TEST_F(Campo, RuidoNoDejaPunto) {
     EXPECT_EQ(v->windowTitle(), "Quorvel");
 }
 
+// In field mode the window's messages also run while a frame is measured, not only after its
+// display: a "Puesta a cero" answered there clears the run, and the frame measured meanwhile
+// leaves no point in the new one. The default mode lets them run after each display only.
+TEST_F(Campo, PuestaACeroDuranteLaMedida) {
+    const auto serie = SerieDeCampos(2);
+    for (const TModoMedida modo : {TModoMedida::Campo, TModoMedida::Estrella}) {
+        const bool campo = modo == TModoMedida::Campo;
+        SCOPED_TRACE(campo ? "campo" : "estrella");
+        for (const char* nombre : {"a.fits", "b.fits"}) {
+            if (campo)
+                GuardarFichero(fotos / nombre, serie[nombre[0] - 'a']);
+            else
+                Foto(nombre);
+        }
+        Arrancar(modo);
+        v->respuesta = true;
+        int puntosAlBorrar = -1;
+        QTimer::singleShot(0, v.get(), [&] {
+            puntosAlBorrar = int(Ventana::Puntos(v->Chart1).size());
+            v->Button2Click();
+        });
+        v->Timer1Timer();
+        v->Timer1->stop();
+        EXPECT_EQ(puntosAlBorrar, campo ? 0 : 1) << "when the messages ran";
+        EXPECT_EQ(v->preguntas.size(), 1);
+        EXPECT_TRUE(v->errores.isEmpty());
+        for (TChart* c : {v->Chart1, v->Chart2, v->Chart3}) EXPECT_TRUE(Ventana::Puntos(c).empty());
+        EXPECT_EQ(v->FotosProcesadas, 0);
+        EXPECT_FALSE(fs::exists(fotos / "a.fits"));
+        EXPECT_FALSE(fs::exists(fotos / "b.fits"));
+    }
+}
+
 // The program's arguments, read before any window: no screen is needed, and none is opened.
 TEST(Argumentos, UsoAyudaYVersion) {
     const struct {
