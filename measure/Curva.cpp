@@ -116,6 +116,17 @@ bool Ajustar(const Datos& d, double& A, double& B, double& P) {
 
 } // namespace
 
+const char* TextoEstado(TEstadoCurva estado) {
+    switch (estado) {
+    case TEstadoCurva::Bien: return "bien";
+    case TEstadoCurva::FueraDeLoMedido: return "el mínimo cae fuera de lo medido";
+    case TEstadoCurva::PocosPuntos: return "pocos puntos a un lado";
+    case TEstadoCurva::NoSube: return "la curva no sube";
+    case TEstadoCurva::R2Bajo: return "R2 bajo";
+    }
+    return "";
+}
+
 double Hiperbola(double x, double A, double B, double P) {
     const double u = (x - P) / B;
     return A * std::sqrt(1 + u * u);
@@ -161,7 +172,7 @@ TAjusteCurva AjustarCurva(const std::vector<double>& x, const std::vector<double
     for (size_t i : indices) r.Usados[i] = true;
     r.Puntos = static_cast<int>(indices.size());
     if (!r.Ajustado) {
-        r.Estado = indices.size() < 4 ? "pocos puntos a un lado" : "la curva no sube";
+        r.Estado = indices.size() < 4 ? TEstadoCurva::PocosPuntos : TEstadoCurva::NoSube;
         return r;
     }
 
@@ -184,15 +195,15 @@ TAjusteCurva AjustarCurva(const std::vector<double>& x, const std::vector<double
     r.R2 = total > 0 ? 1 - residual / total : 0;
 
     if (r.P < xMin || r.P > xMax)
-        r.Estado = "el mínimo cae fuera de lo medido";
+        r.Estado = TEstadoCurva::FueraDeLoMedido;
     else if (r.Izquierda < 2 || r.Derecha < 2)
-        r.Estado = "pocos puntos a un lado";
+        r.Estado = TEstadoCurva::PocosPuntos;
     else if (!(r.A > 0) || Hiperbola(xMin, r.A, r.B, r.P) < Subida * r.A ||
              Hiperbola(xMax, r.A, r.B, r.P) < Subida * r.A)
-        r.Estado = "la curva no sube";
+        r.Estado = TEstadoCurva::NoSube;
     else if (r.R2 < R2Minimo)
-        r.Estado = "R2 bajo";
+        r.Estado = TEstadoCurva::R2Bajo;
     else
-        r.Estado = "bien";
+        r.Estado = TEstadoCurva::Bien;
     return r;
 }

@@ -8,15 +8,25 @@
 
 double Hiperbola(double x, double A, double B, double P);
 
+// Whether the best position can be trusted, and if not, why.
+enum class TEstadoCurva {
+    Bien,
+    FueraDeLoMedido, // the minimum lies beyond the positions measured
+    PocosPuntos,     // fewer than two frames on one side of the minimum
+    NoSube,          // the run never left the waist of the cone
+    R2Bajo,          // the points scatter more than the curve explains
+};
+// The words quorvel-medir and the window show: "bien", "R2 bajo", ...
+const char* TextoEstado(TEstadoCurva estado);
+
 struct TAjusteCurva {
     bool Ajustado = false;      // false when there were too few points or the fit failed
     double A = 0, B = 0, P = 0; // smallest width, half-width of the cone's waist, best position
     double R2 = 0;              // weighted coefficient of determination over the points used
     int Puntos = 0, Izquierda = 0, Derecha = 0; // used; used below P; used above P
     std::vector<bool> Usados;                   // one per point given: false for the rejected ones
-    // "bien", or why the best position is not to be trusted.
-    std::string Estado;
-    bool Bien() const { return Estado == "bien"; }
+    TEstadoCurva Estado = TEstadoCurva::PocosPuntos;
+    bool Bien() const { return Estado == TEstadoCurva::Bien; }
 };
 
 // Weighted least squares (each point weighted by 1 / w², the scatter of a width growing with

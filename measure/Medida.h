@@ -45,7 +45,9 @@ double InterpolarHFD(const TListaAcumulada& ListaAcumulada, char Decimal);
 
 // Half-size of the fit window for a half-flux diameter.
 int32_t RadioAjuste(double HFD);
-// 10 for a diameter of 10 or more, else the fitted FWHM; Calidad is the fit's flag, or ' '
+// The FWHM given for a star too blurred to fit (an HFD of 10 or more): a mark, not a width.
+constexpr float FWHMBorrosa = 10;
+// FWHMBorrosa for a diameter of 10 or more, else the fitted FWHM; Calidad is the fit's flag, or ' '
 // when no fit ran.
 float ElegirFWHM(TPlaca& Placa, double HFD, double CentroideX, double CentroideY, char& Calidad);
 

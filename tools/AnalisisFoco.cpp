@@ -4,6 +4,7 @@
 #include "Campo.h"
 #include "Consola.h"
 #include "Curva.h"
+#include "SerieFoco.h"
 #include "DibujoAnalisis.h"
 #include "Errores.h"
 #include "Inclinacion.h"
@@ -27,20 +28,6 @@ void Fallo(const std::string& motivo) {
 
 void Fallo(const std::string& fichero, const std::string& motivo) {
     Fallo(fichero + ": " + motivo);
-}
-
-// The focuser position of the header: FOCUSPOS, else FOCPOS; none when neither is there.
-std::optional<double> Posicion(const TPlaca& Placa) {
-    for (const char* clave : {"FOCUSPOS", "FOCPOS"}) {
-        const std::string valor = Placa.LeerClave(clave);
-        if (valor.empty()) continue;
-        if (!EsNumero(valor))
-            throw std::runtime_error(std::string(clave) + " no es un número: " + valor);
-        const double x = ConvertirNumero(valor);
-        if (!std::isfinite(x)) throw std::runtime_error(std::string(clave) + " fuera de rango");
-        return x;
-    }
-    return std::nullopt;
 }
 
 // Why a name is no frame, when it names something other than a regular file: the loader
@@ -74,71 +61,74 @@ bool CargarFoto(TPlaca& Placa, const std::string& fichero, std::string& motivo) 
     return motivo.empty();
 }
 
-int AnalizarCurva(const std::vector<std::string>& ficheros, bool campo, const TSalidaAnalisis& s) {
-    struct Punto {
-        std::optional<double> x;
-        double lugar, hfd, fwhm;
-    };
-    std::vector<Punto> puntos;
+int RecorrerFotos(const std::vector<std::string>& ficheros, const TMedirFoto& medir) {
     int estado = 0;
-    TListaOrdenada ListaOrdenada;
-    TListaAcumulada ListaAcumulada;
     for (size_t k = 0; k < ficheros.size(); ++k) {
+        Vaciar("quorvel-medir"); // rows and reasons in the order of the files
         try {
             TPlaca Placa;
             std::string motivo;
-            if (!CargarFoto(Placa, ficheros[k], motivo)) {
-                Fallo(ficheros[k], motivo);
-                estado = 1;
-                continue;
-            }
-            Punto p{Posicion(Placa), static_cast<double>(k + 1), 0, 0};
-            if (campo) {
-                const TMedidaCampo m = MedirCampo(Placa);
-                if (m.Estrellas.empty()) throw std::runtime_error("ninguna estrella medible");
-                p.hfd = m.HFD;
-                p.fwhm = m.FWHM;
-            } else {
-                const TFigurasFoco f = MedirEstrella(Placa, ListaOrdenada, ListaAcumulada);
-                p.hfd = f.HFD;
-                p.fwhm = f.FWHM;
-            }
-            puntos.push_back(p);
+            if (!CargarFoto(Placa, ficheros[k], motivo)) throw std::runtime_error(motivo);
+            medir(Placa, ficheros[k], k);
         } catch (const std::exception& e) {
             Fallo(ficheros[k], e.what());
             estado = 1;
         }
     }
-    size_t conPosicion = 0;
-    for (const Punto& p : puntos) conPosicion += p.x.has_value();
-    if (conPosicion > 0 && conPosicion < puntos.size()) {
-        Fallo("unas fotos dan su posición (FOCUSPOS o FOCPOS) y otras no: hace falta en todas o "
-              "en ninguna");
+    return estado;
+}
+
+TMedidaCampo MedirCampoConEstrellas(TPlaca& Placa) {
+    TMedidaCampo m = MedirCampo(Placa);
+    if (m.Estrellas.empty()) throw std::runtime_error("ninguna estrella medible");
+    return m;
+}
+
+int AnalizarCurva(const std::vector<std::string>& ficheros, bool campo, const TSalidaAnalisis& s) {
+    std::vector<TPuntoFoco> puntos;
+    TListaOrdenada ListaOrdenada;
+    TListaAcumulada ListaAcumulada;
+    int estado = RecorrerFotos(ficheros, [&](TPlaca& Placa, const std::string&, size_t k) {
+        TPuntoFoco p{PosicionEnfocador(Placa), static_cast<double>(k + 1), 0, 0};
+        if (campo) {
+            const TMedidaCampo m = MedirCampoConEstrellas(Placa);
+            p.HFD = m.HFD;
+            p.FWHM = m.FWHM;
+        } else {
+            const TFigurasFoco f = MedirEstrella(Placa, ListaOrdenada, ListaAcumulada);
+            p.HFD = f.HFD;
+            p.FWHM = f.FWHM;
+        }
+        puntos.push_back(p);
+    });
+    TSerieFoco serie;
+    try {
+        serie = AjustarSerie(puntos);
+    } catch (const std::exception& e) {
+        Fallo(e.what());
         return 1;
     }
 
-    std::vector<TFiguraCurva> figuras{{"HFD", {}, {}, {}}, {"FWHM", {}, {}, {}}};
-    for (const Punto& p : puntos) {
-        const double x = p.x ? *p.x : p.lugar;
-        figuras[0].X.push_back(x);
-        figuras[0].Y.push_back(p.hfd);
-        figuras[1].X.push_back(x);
-        // An FWHM of 10 stands for a star too wide to fit.
-        figuras[1].Y.push_back(p.fwhm == 10 ? NAN : p.fwhm);
+    std::vector<TFiguraCurva> figuras{{"HFD", serie.X, {}, serie.HFD},
+                                      {"FWHM", serie.X, {}, serie.FWHM}};
+    for (const TPuntoFoco& p : puntos) {
+        figuras[0].Y.push_back(p.HFD);
+        figuras[1].Y.push_back(p.FWHM == FWHMBorrosa ? NAN : p.FWHM);
     }
+    // Two decimals past the positions' own: a best position between two steps is no step.
+    const std::string formatoMejor = "0." + std::string(static_cast<size_t>(serie.Decimales) + 2, '0');
     s.fila({"Figura", "Mejor", "Minimo", "R2", "Puntos", "Izquierda", "Derecha", "Estado"});
-    for (TFiguraCurva& f : figuras) {
-        f.Ajuste = AjustarCurva(f.X, f.Y);
+    for (const TFiguraCurva& f : figuras) {
         const TAjusteCurva& a = f.Ajuste;
-        const auto valor = [&](double v, const char* formato) {
-            return a.Ajustado ? s.numero(v, formato) : std::string();
+        const auto valor = [&](double v, const std::string& formato) {
+            return a.Ajustado ? s.numero(v, formato.c_str()) : std::string();
         };
-        s.fila({f.Nombre, valor(a.P, "0.00"), valor(a.A, "0.000"), valor(a.R2, "0.000"),
+        s.fila({f.Nombre, valor(a.P, formatoMejor), valor(a.A, "0.000"), valor(a.R2, "0.000"),
                 FormatearEntero(a.Puntos), FormatearEntero(a.Izquierda), FormatearEntero(a.Derecha),
-                a.Estado});
+                TextoEstado(a.Estado)});
     }
-    if (!figuras[0].Ajuste.Bien()) estado = 1;
-    if (!s.grafico.empty() && !Grafico([&] { DibujarCurva(s.grafico, figuras, conPosicion > 0); }))
+    if (!serie.HFD.Bien()) estado = 1;
+    if (!s.grafico.empty() && !Grafico([&] { DibujarCurva(s.grafico, figuras, serie.ConPosicion); }))
         estado = 1;
     return estado;
 }
@@ -159,38 +149,23 @@ int AnalizarInclinacion(const std::vector<std::string>& ficheros, const TSalidaA
         int ancho = 0, alto = 0;
     };
     std::optional<Dibujo> mejor;
-    int estado = 0;
-    for (const std::string& fichero : ficheros) {
-        try {
-            TPlaca Placa;
-            std::string motivo;
-            if (!CargarFoto(Placa, fichero, motivo)) {
-                Fallo(fichero, motivo);
-                estado = 1;
-                continue;
-            }
-            TMedidaCampo m = MedirCampo(Placa);
-            if (m.Estrellas.empty()) throw std::runtime_error("ninguna estrella medible");
-            const TInclinacion t = MedirInclinacion(m.Estrellas, Placa.Ancho(), Placa.Alto());
-            const auto opcional = [&](const std::optional<double>& v, const char* formato) {
-                return v ? s.numero(*v, formato) : std::string();
-            };
-            std::vector<std::string> f{fichero, FormatearEntero(t.Estrellas),
-                                       s.numero(t.HFD, "0.000")};
-            for (const auto& columna : t.Noveno)
-                for (const auto& n : columna) f.push_back(opcional(n, "0.000"));
-            f.push_back(opcional(t.Inclinacion, "0.000"));
-            f.push_back(opcional(t.InclinacionPct, "0.0"));
-            f.push_back(opcional(t.Curvatura, "0.000"));
-            f.push_back(t.Veredicto);
-            s.fila(f);
-            if (!s.grafico.empty() && (!mejor || t.HFD < mejor->inclinacion.HFD))
-                mejor = Dibujo{fichero, t, std::move(m.Estrellas), Placa.Ancho(), Placa.Alto()};
-        } catch (const std::exception& e) {
-            Fallo(fichero, e.what());
-            estado = 1;
-        }
-    }
+    int estado = RecorrerFotos(ficheros, [&](TPlaca& Placa, const std::string& fichero, size_t) {
+        TMedidaCampo m = MedirCampoConEstrellas(Placa);
+        const TInclinacion t = MedirInclinacion(m.Estrellas, Placa.Ancho(), Placa.Alto());
+        const auto opcional = [&](const std::optional<double>& v, const char* formato) {
+            return v ? s.numero(*v, formato) : std::string();
+        };
+        std::vector<std::string> f{fichero, FormatearEntero(t.Estrellas), s.numero(t.HFD, "0.000")};
+        for (const auto& columna : t.Noveno)
+            for (const auto& n : columna) f.push_back(opcional(n, "0.000"));
+        f.push_back(opcional(t.Inclinacion, "0.000"));
+        f.push_back(opcional(t.InclinacionPct, "0.0"));
+        f.push_back(opcional(t.Curvatura, "0.000"));
+        f.push_back(t.Veredicto);
+        s.fila(f);
+        if (!s.grafico.empty() && (!mejor || t.HFD < mejor->inclinacion.HFD))
+            mejor = Dibujo{fichero, t, std::move(m.Estrellas), Placa.Ancho(), Placa.Alto()};
+    });
     if (mejor && !Grafico([&] {
             DibujarInclinacion(s.grafico, mejor->fichero, mejor->inclinacion, mejor->estrellas,
                                mejor->ancho, mejor->alto);

@@ -12,6 +12,16 @@ class TPlaca;
 // a FIFO or a device is named as such, where the loader would only say that no file is there.
 bool CargarFoto(TPlaca& Placa, const std::string& fichero, std::string& motivo);
 
+// Loads each file in turn and hands it to medir with its index; a file that cannot be loaded,
+// or whose measurement raises, is named with the reason on standard error and the next one is
+// measured. 0 when every file was measured, 1 otherwise.
+using TMedirFoto = std::function<void(TPlaca&, const std::string& fichero, size_t k)>;
+int RecorrerFotos(const std::vector<std::string>& ficheros, const TMedirFoto& medir);
+
+struct TMedidaCampo;
+// The field measurement, raising "ninguna estrella medible" when no star is usable.
+TMedidaCampo MedirCampoConEstrellas(TPlaca& Placa);
+
 using TEscribirFila = std::function<void(const std::vector<std::string>&)>;
 using TFormatoNumero = std::function<std::string(double, const char*)>;
 

@@ -193,7 +193,7 @@ void PintarFigura(QPainter& p, const TFiguraCurva& f, bool conPosicion) {
     linea(QString::fromUtf8("mínimo"), 12, Qt::black);
     linea(a.Ajustado ? Texto(Numero(a.A, "0.00")) : "-", 21, Verde);
     linea(a.Ajustado ? Texto("R² " + Numero(a.R2, "0.000")) : QString(), 12, Qt::black);
-    linea(Texto(a.Estado), 12, a.Bien() ? Verde : Rojo);
+    linea(Texto(TextoEstado(a.Estado)), 12, a.Bien() ? Verde : Rojo);
 }
 
 } // namespace

@@ -161,46 +161,28 @@ int main(int argc, char** argv) {
              csv);
     TListaOrdenada ListaOrdenada;
     TListaAcumulada ListaAcumulada;
-    int estado = 0;
-    for (const std::string& fichero : ficheros) {
-        Vaciar(Programa); // rows and reasons in the order of the files
-        try {
-            TPlaca Placa;
-            std::string motivo;
-            if (!CargarFoto(Placa, fichero, motivo)) {
-                Avisar(Programa, fichero + ": " + motivo);
-                estado = 1;
-                continue;
-            }
-            if (!campo) {
-                const TFigurasFoco f = MedirEstrella(Placa, ListaOrdenada, ListaAcumulada);
-                Fila({fichero, FormatearEntero(f.Maximo), numero(f.FWHM, "0.000"),
-                      numero(f.HFD, "0.000"), numero(f.CentroideX, "0.000"),
-                      numero(f.CentroideY, "0.000"), numero(f.NivelFondo, "0.00"),
-                      std::string(1, f.Calidad)},
-                     csv);
-                continue;
-            }
-            const TMedidaCampo m = MedirCampo(Placa);
-            if (m.Estrellas.empty()) {
-                Avisar(Programa, fichero + ": ninguna estrella medible");
-                estado = 1;
-            } else if (estrellas) {
-                for (const TEstrellaCampo& e : m.Estrellas)
-                    Fila({fichero, numero(e.X, "0.000"), numero(e.Y, "0.000"),
-                          numero(e.FWHM, "0.000"), numero(e.HFD, "0.000"),
-                          FormatearEntero(e.Maximo), std::string(1, e.Calidad)},
-                         csv);
-            } else {
-                Fila({fichero, FormatearEntero(static_cast<int64_t>(m.Estrellas.size())),
-                      numero(m.FWHM, "0.000"), numero(m.HFD, "0.000"), FormatearEntero(m.Maximo),
-                      numero(m.Fondo, "0.00")},
-                     csv);
-            }
-        } catch (const std::exception& e) {
-            Avisar(Programa, fichero + ": " + e.what());
-            estado = 1;
+    const int estado = RecorrerFotos(ficheros, [&](TPlaca& Placa, const std::string& fichero, size_t) {
+        if (!campo) {
+            const TFigurasFoco f = MedirEstrella(Placa, ListaOrdenada, ListaAcumulada);
+            Fila({fichero, FormatearEntero(f.Maximo), numero(f.FWHM, "0.000"),
+                  numero(f.HFD, "0.000"), numero(f.CentroideX, "0.000"),
+                  numero(f.CentroideY, "0.000"), numero(f.NivelFondo, "0.00"),
+                  std::string(1, f.Calidad)},
+                 csv);
+            return;
         }
-    }
+        const TMedidaCampo m = MedirCampoConEstrellas(Placa);
+        if (estrellas) {
+            for (const TEstrellaCampo& e : m.Estrellas)
+                Fila({fichero, numero(e.X, "0.000"), numero(e.Y, "0.000"), numero(e.FWHM, "0.000"),
+                      numero(e.HFD, "0.000"), FormatearEntero(e.Maximo), std::string(1, e.Calidad)},
+                     csv);
+        } else {
+            Fila({fichero, FormatearEntero(static_cast<int64_t>(m.Estrellas.size())),
+                  numero(m.FWHM, "0.000"), numero(m.HFD, "0.000"), FormatearEntero(m.Maximo),
+                  numero(m.Fondo, "0.00")},
+                 csv);
+        }
+    });
     return Terminar(Programa, estado);
 }

@@ -66,7 +66,7 @@ TEST_P(Curva, BestPositionWithinAQuarterStep) {
             Medir(Cuentas(w, h, ExponerPerfiles(w, h, estrellas, caso.beta, azar)), caso.campo));
     }
     const TAjusteCurva a = AjustarCurva(x, hfd);
-    EXPECT_EQ(a.Estado, "bien");
+    EXPECT_TRUE(a.Bien());
     EXPECT_NEAR(a.P, caso.mejor, 0.25);
     EXPECT_GT(a.R2, 0.95);
     std::printf("[ curva    ] %-22s error %.3f pasos, R2 %.4f, %d puntos\n", caso.nombre,
@@ -117,7 +117,7 @@ TEST(CurvaEstado, EachCheckFailsOnARunMadeToFailIt) {
     for (const Caso& c : casos) {
         SCOPED_TRACE(c.que);
         const TAjusteCurva a = AjustarCurva(Posiciones(static_cast<int>(c.w.size())), c.w);
-        EXPECT_EQ(a.Estado, c.estado) << "P " << a.P << " R2 " << a.R2;
+        EXPECT_STREQ(TextoEstado(a.Estado), c.estado) << "P " << a.P << " R2 " << a.R2;
     }
 }
 
@@ -128,7 +128,7 @@ TEST(CurvaEstado, OneWildPointIsDroppedAndTheFitIsTheSame) {
     EXPECT_EQ(limpio.Puntos, 13); // scatter alone rejects nothing
     w[3] *= 1.8;                  // a passing cloud, a gust
     const TAjusteCurva a = AjustarCurva(x, w);
-    EXPECT_EQ(a.Estado, "bien");
+    EXPECT_TRUE(a.Bien());
     EXPECT_EQ(a.Puntos, 12);
     EXPECT_FALSE(a.Usados[3]);
     EXPECT_NEAR(a.P, limpio.P, 0.05);
