@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -71,6 +72,17 @@ TFQuorvel::TFQuorvel(const std::string& dirPrograma, bool crear, TModoMedida mod
     ListaFotos = new QListWidget(this);
     ListaFotos->setGeometry(84, 76, 133, 133);
     ListaFotos->hide();
+    if (Modo == TModoMedida::Campo) {
+        // Room for the live focus answer under the charts: the commands move down.
+        constexpr int alto = 30;
+        LineaFoco = new QLabel(this);
+        LineaFoco->setGeometry(13, 396, 369, alto - 2);
+        LineaFoco->setWordWrap(true);
+        LineaFoco->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        setFixedSize(395, 480 + alto);
+        for (QWidget* w : std::initializer_list<QWidget*>{Button1, Button2, Edit1})
+            w->move(w->x(), w->y() + alto);
+    }
     for (QPushButton* b : {Button1, Button2}) b->setAutoDefault(false);
     setTabOrder(Button1, Button2);
     setTabOrder(Button2, ListaFotos);
@@ -200,6 +212,8 @@ void TFQuorvel::Button2Click() {
 void TFQuorvel::VaciarListaFotos() {
     ListaFotos->clear();
     FotosProcesadas = 0;
+    foco_.Vaciar();
+    if (LineaFoco) LineaFoco->clear();
     MostrarEstrellas(-1);
 }
 
@@ -211,8 +225,17 @@ void TFQuorvel::MostrarEstrellas(int32_t estrellas) {
         if (estrellas >= 0)
             titulo += QString(" (%1 %2)").arg(estrellas).arg(estrellas == 1 ? "estrella"
                                                                             : "estrellas");
+        titulo += QString::fromStdString(foco_.Titulo());
     }
     setWindowTitle(titulo);
+}
+
+void TFQuorvel::AnotarFoco(const TResultadoFoto& r) {
+    if (r.PosicionIlegible.empty())
+        foco_.Anotar(r.Posicion, r.HFD, r.FWHM);
+    else
+        foco_.Rechazar(r.PosicionIlegible);
+    LineaFoco->setText(QString::fromStdString(foco_.Linea()));
 }
 
 void TFQuorvel::Timer1Timer() {
@@ -285,6 +308,7 @@ void TFQuorvel::ProcesarFotos() {
                 FotosProcesadas = k;
                 return;
             }
+            if (r.Estado == TResultadoFoto::Medida && Modo == TModoMedida::Campo) AnotarFoco(r);
             if (r.Estado != TResultadoFoto::Saltada && Modo == TModoMedida::Campo)
                 MostrarEstrellas(r.Estrellas);
             if (r.Estado == TResultadoFoto::Medida) MostrarMedidas(k, r.Maximo, r.FWHM, r.HFD);

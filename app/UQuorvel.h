@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: layout, the two commands and the folder watch cycle.
+#include "FocoEnVivo.h"
 #include "HistorialFoco.h"
 #include "MedidaFoto.h"
 
@@ -11,6 +12,7 @@
 #include <vector>
 
 class QCloseEvent;
+class QLabel;
 class QMoveEvent;
 class QLineEdit;
 class QListWidget;
@@ -48,6 +50,7 @@ public:
     QLineEdit* Edit1;
     QListWidget* ListaFotos;
     QTimer* Timer1;
+    QLabel* LineaFoco = nullptr; // field mode: the live focus answer, under the charts
     int32_t FotosProcesadas = 0;
     std::string DirPrograma;
     const TModoMedida Modo;
@@ -68,6 +71,9 @@ private:
     void Centrar(); // the window's frame in the middle of the screen
     // The title; in field mode with the stars used in the latest frame (none yet: -1).
     void MostrarEstrellas(int32_t estrellas);
+    void AnotarFoco(const TResultadoFoto& r); // field mode: the frame joins the live answer
+
+    TFocoEnVivo foco_; // the run since the last reset, with focuser positions
 
     std::string carpetaBytes_;
     bool enCiclo_ = false;         // a tick that comes due inside a cycle is not run
