@@ -61,7 +61,7 @@ bool Grafico(const std::function<void()>& dibujar) {
         dibujar();
         return true;
     } catch (const std::exception& e) {
-        Fallo(e.what());
+        Fallo(TextoError(e));
         return false;
     }
 }
@@ -105,7 +105,7 @@ int AnalizarCurva(const std::vector<std::string>& ficheros, bool campo, const TS
             }
             puntos.push_back(p);
         } catch (const std::exception& e) {
-            Fallo(ficheros[k], e.what());
+            Fallo(ficheros[k], TextoError(e));
             estado = 1;
         }
     }
@@ -187,7 +187,7 @@ int AnalizarInclinacion(const std::vector<std::string>& ficheros, const TSalidaA
             if (!s.grafico.empty() && (!mejor || t.HFD < mejor->inclinacion.HFD))
                 mejor = Dibujo{fichero, t, std::move(m.Estrellas), Placa.Ancho(), Placa.Alto()};
         } catch (const std::exception& e) {
-            Fallo(fichero, e.what());
+            Fallo(fichero, TextoError(e));
             estado = 1;
         }
     }
