@@ -70,11 +70,12 @@ void EscribirEntero(const std::string& ruta, std::string_view bytes) {
     const size_t nombre = barra == std::string::npos ? 0 : barra + 1;
     const std::string temporal = ruta.substr(0, nombre) + "." + ruta.substr(nombre) + ".part";
     // A stale temporary of an earlier failure goes first; created afresh, a link of that name
-    // is never followed into another file.
-    int codigo = ::unlink(temporal.c_str()) != 0 && errno != ENOENT ? errno : 0;
-    const int fd =
-        codigo ? -1 : ::open(temporal.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && codigo == 0) codigo = errno;
+    // is never followed into another file. What cannot be removed there is named itself.
+    if (::unlink(temporal.c_str()) != 0 && errno != ENOENT)
+        throw std::runtime_error("No se puede escribir " + temporal + ": " +
+                                 DescripcionError(errno));
+    const int fd = ::open(temporal.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    int codigo = fd < 0 ? errno : 0;
     for (size_t escritos = 0; codigo == 0 && escritos < bytes.size();) {
         const ssize_t n = ::write(fd, bytes.data() + escritos, bytes.size() - escritos);
         if (n < 0 && errno == EINTR) continue;
@@ -83,14 +84,8 @@ void EscribirEntero(const std::string& ruta, std::string_view bytes) {
     }
     // A network file system may report the failed write only when the file is closed.
     if (fd >= 0 && ::close(fd) != 0 && codigo == 0) codigo = errno;
-    if (codigo != 0) {
-        if (fd >= 0) ::unlink(temporal.c_str());
-        throw std::runtime_error("No se puede escribir " + temporal + ": " +
-                                 DescripcionError(codigo));
-    }
-    if (::rename(temporal.c_str(), ruta.c_str()) != 0) {
-        codigo = errno;
-        ::unlink(temporal.c_str());
-        throw std::runtime_error("No se puede escribir " + ruta + ": " + DescripcionError(codigo));
-    }
+    if (codigo == 0 && ::rename(temporal.c_str(), ruta.c_str()) != 0) codigo = errno;
+    if (codigo == 0) return;
+    if (fd >= 0) ::unlink(temporal.c_str());
+    throw std::runtime_error("No se puede escribir " + ruta + ": " + DescripcionError(codigo));
 }

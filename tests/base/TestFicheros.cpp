@@ -138,7 +138,7 @@ TEST(EscribirEntero, FalloAMitadConservaElAnterior) {
             ADD_FAILURE() << "the write should have failed";
         } catch (const std::runtime_error& e) {
             EXPECT_EQ(std::string(e.what()),
-                      "No se puede escribir " + (c / ".curva.svg.part") + ": Fichero demasiado grande");
+                      "No se puede escribir " + ruta + ": Fichero demasiado grande");
         }
         EXPECT_EQ(Contenido(ruta), "antiguo");
         EXPECT_EQ(Nombres(c), std::vector<std::string>{"curva.svg"});

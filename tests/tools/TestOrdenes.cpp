@@ -310,7 +310,7 @@ TEST_F(Ordenes, GraficoQueNoCabeConservaElAnterior) {
         r = Ejecutar(MEDIR, serie);
     }
     EXPECT_EQ(r.estado, 1);
-    EXPECT_EQ(r.errores, "quorvel-medir: No se puede escribir " + (carpeta_ / ".curva.png.part") +
+    EXPECT_EQ(r.errores, "quorvel-medir: No se puede escribir " + (carpeta_ / "curva.png") +
                              ": Fichero demasiado grande\n");
     EXPECT_EQ(Leer(carpeta_ / "curva.png"), "el de anoche");
     auto despues = Nombres(carpeta_.ruta.string());
@@ -331,7 +331,7 @@ TEST_F(Ordenes, SimularSinSitioNoDejaTemporal) {
     }
     EXPECT_EQ(r.estado, 1);
     EXPECT_EQ(r.errores, "quorvel-simular: No se puede escribir " + serie +
-                             "/.foco_0001.fits.part: Fichero demasiado grande\n");
+                             "/foco_0001.fits: Fichero demasiado grande\n");
     EXPECT_TRUE(Nombres(serie).empty());
 }
 
