@@ -203,8 +203,9 @@ void TFQuorvel::Button2Click() {
 QString TFQuorvel::TextoBorrado() const {
     const int n = ListaFotos->count();
     const QString carpeta = DeBytes(carpetaListada_);
-    if (n == 1) return QString("Se borrará 1 foto FITS de la carpeta %1.").arg(carpeta);
-    if (n > 1) return QString("Se borrarán %1 fotos FITS de la carpeta %2.").arg(n).arg(carpeta);
+    // The folder on a line of its own: a long path wraps at its own slashes, not mid-sentence.
+    if (n == 1) return QString("Se borrará 1 foto FITS de la carpeta:\n%1").arg(carpeta);
+    if (n > 1) return QString("Se borrarán %1 fotos FITS de la carpeta:\n%2").arg(n).arg(carpeta);
     if (carpeta.isEmpty()) return "No se vigila ninguna carpeta: no se borrará ningún fichero.";
     if (!carpeta.startsWith('/'))
         return QString("La carpeta %1 no es una ruta absoluta y no se vigila: no se borrará "

@@ -368,7 +368,7 @@ TEST_F(Vigilancia, PuestaACeroRespondidaNo) {
     EXPECT_EQ(v->preguntas[0],
               QString::fromUtf8("Orvex - Quorvel|     ¿Borramos todas las imágenes y datos?     "));
     EXPECT_EQ(v->detalles[0].toStdString(),
-              "Se borrará 1 foto FITS de la carpeta " + fotos.ruta.string() + ".");
+              "Se borrará 1 foto FITS de la carpeta:\n" + fotos.ruta.string());
     EXPECT_TRUE(fs::exists(fotos / "a.fits"));
     EXPECT_EQ(v->XCrudas().size(), 1u);
     EXPECT_NE(v->Label2->text(), "0");
@@ -402,7 +402,7 @@ TEST_F(Vigilancia, PuestaACeroRespondidaSiBorraSoloLasListadas) {
         }
     ::close(avisos);
     EXPECT_EQ(v->detalles.value(0).toStdString(),
-              "Se borrarán 11 fotos FITS de la carpeta " + fotos.ruta.string() + ".");
+              "Se borrarán 11 fotos FITS de la carpeta:\n" + fotos.ruta.string());
     std::vector<std::string> alReves{"zz-enlace.fits"};
     for (int i = 9; i >= 0; --i) alReves.push_back("f" + std::to_string(i) + ".fits");
     EXPECT_EQ(borradas, alReves) << "from the last entry of the list to the first";
@@ -443,7 +443,7 @@ TEST_F(Vigilancia, CarpetaCanceladaDejaDeVigilar) {
     v->Button2->click();
     ASSERT_EQ(v->detalles.size(), 1);
     EXPECT_EQ(v->detalles[0].toStdString(),
-              "Se borrará 1 foto FITS de la carpeta " + fotos.ruta.string() + ".");
+              "Se borrará 1 foto FITS de la carpeta:\n" + fotos.ruta.string());
     v->Timer1->stop();
     v->Timer1Timer(); // the empty box lists nothing
     v->Button2->click();
