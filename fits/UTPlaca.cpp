@@ -34,10 +34,14 @@ constexpr size_t MaxRegistrosCabecera = 1000;
 // camera sensors): a header that claims a huge frame neither exhausts the memory nor holds the
 // watch for a minute while it is read.
 constexpr uint64_t MaxBytesMatriz = uint64_t{512} << 20;
+// A matrix this small (up to 33 megapixels) fits any machine the program runs on: for it the
+// memory is not looked up, which reads a few files.
+constexpr uint64_t SiempreCabe = uint64_t{64} << 20;
 
 // Why a frame of that size is refused; empty when it fits.
 std::string DemasiadoGrande(int64_t ancho, int64_t alto) {
     const uint64_t bytes = static_cast<uint64_t>(ancho) * static_cast<uint64_t>(alto) * 2;
+    if (bytes <= SiempreCabe) return {};
     const uint64_t maximo = std::min(MaxBytesMatriz, MemoriaUtilizable() / 2);
     if (bytes <= maximo) return {};
     const auto mib = [](uint64_t b) { return std::to_string(b >> 20) + " MiB"; };
