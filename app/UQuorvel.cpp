@@ -211,7 +211,8 @@ QString TFQuorvel::TextoBorrado() const {
         return QString("La carpeta %1 no es una ruta absoluta y no se vigila: no se borrará "
                        "ningún fichero.")
             .arg(carpeta);
-    return QString("La carpeta %1 no tiene fotos FITS: no se borrará ningún fichero.").arg(carpeta);
+    // Emptied by a reset, or a folder without frames.
+    return "No hay ninguna foto en la lista: no se borrará ningún fichero.";
 }
 
 void TFQuorvel::VaciarListaFotos() {

@@ -417,6 +417,10 @@ TEST_F(Vigilancia, PuestaACeroRespondidaSiBorraSoloLasListadas) {
     EXPECT_EQ(v->Label2->text(), "0");
     EXPECT_TRUE(v->Timer1->isActive());
 
+    v->respuesta = false;
+    v->Button2->click(); // before the next listing: nothing listed, nothing to delete
+    EXPECT_EQ(v->detalles.value(1).toStdString(),
+              "No hay ninguna foto en la lista: no se borrará ningún fichero.");
     Foto("nueva.fits");
     v->Timer1Timer();
     EXPECT_EQ(v->XCrudas(), std::vector<double>{0});
