@@ -5,6 +5,7 @@
 #include "Campo.h"
 #include "Consola.h"
 #include "DibujoAnalisis.h"
+#include "Errores.h"
 #include "Medida.h"
 #include "Numeros.h"
 #include "UTPlaca.h"
@@ -96,6 +97,7 @@ char DecimalDelUsuario() {
 } // namespace
 
 int main(int argc, char** argv) {
+    AvisarErroresNoCapturados(Programa);
     bool csv = false, campo = false, estrellas = false, opciones = true;
     bool curva = false, inclinacion = false;
     std::string grafico;
