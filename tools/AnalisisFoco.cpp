@@ -123,8 +123,8 @@ int AnalizarCurva(const std::vector<std::string>& ficheros, bool campo, const TS
         figuras[0].X.push_back(x);
         figuras[0].Y.push_back(p.hfd);
         figuras[1].X.push_back(x);
-        // An FWHM of 10 stands for a star too wide to fit.
-        figuras[1].Y.push_back(p.fwhm == 10 ? NAN : p.fwhm);
+        // FWHMBorrosa stands for a star too wide to fit.
+        figuras[1].Y.push_back(p.fwhm == FWHMBorrosa ? NAN : p.fwhm);
     }
     s.fila({"Figura", "Mejor", "Minimo", "R2", "Puntos", "Izquierda", "Derecha", "Estado"});
     for (TFiguraCurva& f : figuras) {
