@@ -92,6 +92,10 @@ constexpr double BordeMaximo = 0.1; // of the light, in the aperture's outer fif
 // The Gaussian fits, the costliest step, run on the brightest 10 of them with an HFD below 10:
 // their median FWHM is already steady to a fraction of a percent.
 constexpr size_t MaximoEstrellas = 200, MaximoAjustes = 10;
+// A dense field is sampled: at most this many candidates are measured, spread over the frame,
+// which leaves well over 200 isolated stars in any field whose stars are not mostly blended,
+// and bounds the cost of a frame of thousands of stars.
+constexpr size_t MaximoIntentos = 3 * MaximoEstrellas;
 
 struct LiberarFondo {
     void operator()(sep_bkg* b) const { sep_bkg_free(b); }
@@ -703,33 +707,61 @@ bool Aislada(const std::vector<TCandidata>& candidatas, const std::vector<size_t
     return true;
 }
 
-// Step 3, radii and isolation: the half-flux diameter of the usable candidates, brightest
-// first, within an aperture inside the region, until MaximoEstrellas are isolated; the rest
-// get a reason.
+// The order in which the candidates (brightest first) are measured: round robin over a grid
+// of 6 x 6 cells of the region, brightest first within each cell. When a dense field has
+// more usable stars than the medians need, those measured are spread over the whole frame,
+// each ninth that the tilt reads (2 x 2 cells) with its share, rather than crowded where the
+// brightest stars are.
+std::vector<size_t> OrdenRepartido(const std::vector<TCandidata>& candidatas, const TRegion& g) {
+    constexpr int Celdas = 6;
+    std::vector<std::vector<size_t>> celdas(Celdas * Celdas);
+    const auto celda = [](double v, int a, int b) {
+        return std::clamp(int((v - a) * Celdas / (b - a)), 0, Celdas - 1);
+    };
+    for (size_t k = 0; k < candidatas.size(); ++k)
+        celdas[size_t(celda(candidatas[k].y, g.y0, g.y1) * Celdas + celda(candidatas[k].x, g.x0, g.x1))]
+            .push_back(k);
+    std::vector<size_t> orden;
+    orden.reserve(candidatas.size());
+    for (size_t ronda = 0; orden.size() < candidatas.size(); ++ronda)
+        for (const std::vector<size_t>& v : celdas)
+            if (ronda < v.size()) orden.push_back(v[ronda]);
+    return orden;
+}
+
+// Step 3, radii and isolation: the half-flux diameter of the usable candidates, in the order
+// above, within an aperture inside the region, until MaximoEstrellas are isolated or
+// MaximoIntentos were tried; the rest get a reason.
 void MedirDiametros(const TCampo& c, std::vector<TCandidata>& candidatas, const TPausa& pausa) {
     std::vector<size_t> porX(candidatas.size());
     std::iota(porX.begin(), porX.end(), size_t{0});
     std::sort(porX.begin(), porX.end(), [&](size_t a, size_t b) { return candidatas[a].x < candidatas[b].x; });
-    size_t aisladas = 0;
-    for (TCandidata& e : candidatas) {
+    size_t aisladas = 0, intentos = 0;
+    for (const size_t k : OrdenRepartido(candidatas, c.region)) {
+        TCandidata& e = candidatas[k];
         if (e.motivo) continue;
         pausa();
-        if (aisladas >= MaximoEstrellas) {
+        if (aisladas >= MaximoEstrellas || intentos++ >= MaximoIntentos) {
             e.motivo = TMotivo::Sobrante;
             continue;
         }
         const TFoto foto{c.m, c.w, c.Cielo(int(e.x), int(e.y))};
         Recentrar(c, foto, e);
         double radios[2] = {0, 0};
-        // A first pass within 5 times the detection's rms size, then the aperture.
+        // A first pass within 5 times the detection's rms size sizes the aperture; a star with
+        // a neighbour inside it is left out before the costlier final pass, which a dense
+        // field would otherwise spend on most of its stars.
         e.motivo = Radios(c, foto, e, std::max(3.0, 5.0 * e.a), false, radios);
         if (e.motivo) continue;
         const double rmax = std::max(3.0, AperturaEn90 * radios[1]);
+        if (!Aislada(candidatas, porX, e, rmax)) {
+            e.motivo = TMotivo::Vecina;
+            continue;
+        }
         e.motivo = Radios(c, foto, e, rmax, true, radios);
         if (e.motivo) continue;
         e.hfd = Diametro(radios[0]);
-        if (!Aislada(candidatas, porX, e, rmax)) e.motivo = TMotivo::Vecina;
-        else ++aisladas;
+        ++aisladas;
     }
 }
 

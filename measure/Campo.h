@@ -21,7 +21,7 @@ enum class TMotivo {
     Vecina,      // another object's centre inside its aperture
     LejosDeMediana, // its HFD off the frame's median HFD by more than a factor of 2
     SinAjuste,   // the Gaussian fit could not be computed
-    Sobrante,    // past the stars the medians need
+    Sobrante,    // past the stars the medians need, or past the sample of a dense field
 };
 
 struct TRechazada {
@@ -33,7 +33,8 @@ struct TRechazada {
 
 struct TMedidaCampo {
     // The stars used, brightest first: up to 200 isolated, unsaturated star images, none of
-    // them a hot pixel, cluster, cosmic ray, blend or trail.
+    // them a hot pixel, cluster, cosmic ray, blend or trail. A field with more is sampled,
+    // the stars measured spread over the whole frame (at most 600 candidates tried).
     std::vector<TEstrellaCampo> Estrellas;
     // Every other candidate of the detection, brightest first, with the first reason found.
     std::vector<TRechazada> Rechazadas;

@@ -345,7 +345,7 @@ TEST_F(Campo, WhatIsNotAUsableStar) {
              Pintar(c, 100.3, 80.6, 2, 2, 8000);
              Pintar(c, 108.8, 80.1, 2, 2, 6000);
          },
-         0, {M::Alargada, M::Alargada}},
+         0, {M::Vecina, M::Vecina}},
         {"astigmatic, axis ratio 1.8", [](Cuentas& c) { Pintar(c, 100.3, 80.6, 3.6, 2, 8000); }, 1, {}},
         {"a star, a hot pixel and a saturated star",
          [](Cuentas& c) {
@@ -629,6 +629,38 @@ TEST_F(Campo, CandidatesLeftOutEarlyKeepTheirPositions) {
             EXPECT_LT(d, 0.3) << e.X << ", " << e.Y;
         }
     }
+}
+
+TEST_F(Campo, ADenseFieldIsSampledOverTheWholeFrame) {
+    // 150 bright stars crowd the first ninth of the frame and 750 fainter ones lie over the
+    // other eight: the stars measured are a bounded sample spread over every ninth (the tilt
+    // reads each), not the brightest 200, and their median is the truth.
+    constexpr int W = 1500, H = 1200;
+    std::mt19937_64 azar(5);
+    TEscena escena = CrearEscena(W, H, 0, 1.5, azar);
+    std::uniform_real_distribution<double> u(0, 1);
+    while (escena.estrellas.size() < 900) {
+        const bool cumulo = escena.estrellas.size() < 150;
+        const double x = 10 + u(azar) * ((cumulo ? W / 3 : W) - 20);
+        const double y = 10 + u(azar) * ((cumulo ? H / 3 : H) - 20);
+        if (cumulo || x > W / 3 || y > H / 3) escena.estrellas.push_back({x, y, cumulo ? 20000.0 : 4000.0});
+    }
+    const TMedidaCampo m = Medir(Cuentas(W, H, ExponerCampo(escena, 1.5, azar)));
+    EXPECT_GE(m.Estrellas.size(), 190u); // 200 isolated, a few then left out by later rules
+    int noveno[3][3] = {};
+    for (const TEstrellaCampo& e : m.Estrellas) ++noveno[int(3 * e.X / W)][int(3 * e.Y / H)];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            EXPECT_TRUE(noveno[i][j] >= 12 && noveno[i][j] <= 45) << i << ", " << j << ": " << noveno[i][j];
+    const double verdad = AnchuraVerdadera(1.5);
+    EXPECT_NEAR(m.HFD, verdad, 0.04 * verdad);
+    size_t sobrantes = 0, medidas = 0;
+    for (const TRechazada& e : m.Rechazadas) {
+        sobrantes += e.Motivo == TMotivo::Sobrante;
+        medidas += e.HFD > 0;
+    }
+    EXPECT_GT(sobrantes, 200u);
+    EXPECT_LE(m.Estrellas.size() + medidas, 600u); // the sample is bounded
 }
 
 } // namespace
