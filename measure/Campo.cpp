@@ -637,11 +637,14 @@ void Recentrar(const TCampo& c, const TFoto& foto, TCandidata& e) {
 // the star (the limb of the moon, a nebula's edge) or the light of something else, and the
 // radius means nothing. The same pass takes the shape at full resolution, within 3 times the
 // half-flux radius, where the binned detection's thresholded moments round an elongated
-// image off. The stamp s is less its sky; rmax the aperture around (cx, cy).
+// image off. The stamp s is less its sky; rmax the aperture around (cx, cy). The outer
+// fifth's light is judged against its own noise as well (ruido a pixel): the edge of a faint
+// star holds more noise than light, which is no uneven sky.
 std::optional<TMotivo> BordeYForma(const TSello& s, double cx, double cy, double rmax,
-                                   double radioMitad) {
+                                   double radioMitad, double ruido) {
     const double r2 = rmax * rmax;
     double total = 0, borde = 0, sv = 0, mx = 0, my = 0, xx = 0, yy = 0, xy = 0;
+    int pixelesBorde = 0;
     const double forma2 = std::pow(std::max(1.5, 3 * radioMitad), 2);
     for (int j = 0; j < s.lado; ++j)
         for (int i = 0; i < s.lado; ++i) {
@@ -649,14 +652,15 @@ std::optional<TMotivo> BordeYForma(const TSello& s, double cx, double cy, double
             const double v = s.v[size_t(j) * s.lado + i];
             if (d <= r2) {
                 total += v;
-                if (d > 0.64 * r2) borde += v;
+                if (d > 0.64 * r2) borde += v, ++pixelesBorde;
             }
             if (d <= forma2) {
                 const double p = std::max(0.0, v);
                 sv += p, mx += p * dx, my += p * dy, xx += p * dx * dx, yy += p * dy * dy, xy += p * dx * dy;
             }
         }
-    if (std::fabs(borde) > BordeMaximo * total) return TMotivo::CieloDesigual;
+    if (std::fabs(borde) > BordeMaximo * total + 3 * ruido * std::sqrt(pixelesBorde))
+        return TMotivo::CieloDesigual;
     mx /= sv, my /= sv;
     const auto [ma, mi] = Ejes(xx / sv - mx * mx, yy / sv - my * my, xy / sv - mx * my);
     if (!(ma <= ElongacionMaxima * mi)) return TMotivo::Alargada;
@@ -690,7 +694,7 @@ std::optional<TMotivo> Radios(const TCampo& c, const TFoto& foto, const TCandida
         for (float& v : s.v) v -= local;
     }
     if (!RadiosDeLuz(s, e.x, e.y, rmax, final, radios)) return TMotivo::SinLuz;
-    return final ? BordeYForma(s, e.x, e.y, rmax, radios[0]) : std::nullopt;
+    return final ? BordeYForma(s, e.x, e.y, rmax, radios[0], c.ruido) : std::nullopt;
 }
 
 // Isolated: no other candidate's centre inside the aperture of radius rmax around e. porX

@@ -663,4 +663,25 @@ TEST_F(Campo, ADenseFieldIsSampledOverTheWholeFrame) {
     EXPECT_LE(m.Estrellas.size() + medidas, 600u); // the sample is bounded
 }
 
+TEST_F(Campo, AFaintFieldIsMeasuredFromMostOfItsStars) {
+    // 165 stars of peak signal-to-noise 5 to 10 (the camera's noise is some 7.7 counts a
+    // pixel on its sky): the noise at a faint star's aperture edge is no uneven sky, and most
+    // of the stars detected are used, their median within 5 % of the truth.
+    std::mt19937_64 azar(7);
+    TEscena escena = CrearEscena(1600, 1200, 165, 1.5, azar);
+    escena.calientes.clear();
+    std::uniform_real_distribution<double> u(0, 1);
+    const double ruido = std::hypot(RuidoLectura, std::sqrt(FondoCielo / Ganancia));
+    for (TEstrellaSimulada& e : escena.estrellas) e.amplitud = 5 * ruido * (1 + u(azar));
+    const TFoco foco{1.5, 1.5, 0};
+    const TMedidaCampo m = Medir(Cuentas(1600, 1200, ExponerCampo(escena, foco, azar)));
+    const double verdad = DiametroMediaLuz(escena, foco);
+    const size_t candidatas = m.Estrellas.size() + m.Rechazadas.size();
+    std::printf("campo débil: %zu de %zu candidatas, HFD %.3f (%+.1f %%)\n", m.Estrellas.size(),
+                candidatas, m.HFD, 100 * (m.HFD / verdad - 1));
+    EXPECT_GE(m.Estrellas.size(), 0.8 * candidatas);
+    EXPECT_GE(m.Estrellas.size(), 70u);
+    EXPECT_NEAR(m.HFD, verdad, 0.05 * verdad);
+}
+
 } // namespace
