@@ -87,6 +87,11 @@ double AnilloCielo(double apertura) {
     return std::max(3.0, 0.25 * apertura);
 }
 constexpr double BordeMaximo = 0.1; // of the light, in the aperture's outer fifth
+// Past an HFD of 25 px only a defocused pupil is a star: a disc or a ring, whose light ends at
+// a sharp edge (90 % of it within 1.3 to 1.35 half-flux radii, blurred by the seeing). A
+// smooth profile that wide (a Gaussian holds 90 % within 1.8; lumps of cloud measure 1.5 and
+// up) is a lump of cloud or a glow.
+constexpr double DiametroDifuso = 25, Razon90Difusa = 1.45;
 
 // The brightest 200 usable stars give the HFD and peak medians: as steady as a larger sample.
 // The Gaussian fits, the costliest step, run on the brightest 10 of them with an HFD below 10:
@@ -765,6 +770,10 @@ void MedirDiametros(const TCampo& c, std::vector<TCandidata>& candidatas, const 
         e.motivo = Radios(c, foto, e, rmax, true, radios);
         if (e.motivo) continue;
         e.hfd = Diametro(radios[0]);
+        if (e.hfd >= DiametroDifuso && radios[1] >= Razon90Difusa * radios[0]) {
+            e.motivo = TMotivo::Difusa;
+            continue;
+        }
         ++aisladas;
     }
 }

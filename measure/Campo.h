@@ -18,6 +18,7 @@ enum class TMotivo {
     Borde,       // its aperture or fit box is cut by the frame's edge or its zero padding
     Alargada,    // axis ratio above 2: a blend, a trail, a streak
     CieloDesigual, // the aperture's outer fifth holds light: a sky that is not level there
+    Difusa,      // a soft lump far wider than any star, without a defocused pupil's edge: cloud, glow
     Vecina,      // another object's centre inside its aperture
     LejosDeMediana, // its HFD off the frame's median HFD by more than a factor of 2
     SinAjuste,   // the Gaussian fit could not be computed

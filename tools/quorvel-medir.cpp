@@ -71,6 +71,7 @@ const char* TextoMotivo(TMotivo m) {
     case TMotivo::Borde: return "junto al borde";
     case TMotivo::Alargada: return "alargada";
     case TMotivo::CieloDesigual: return "cielo desigual";
+    case TMotivo::Difusa: return "sin perfil de estrella";
     case TMotivo::Vecina: return "vecina cercana";
     case TMotivo::LejosDeMediana: return "lejos del HFD típico";
     case TMotivo::SinAjuste: return "sin ajuste";

@@ -684,4 +684,39 @@ TEST_F(Campo, AFaintFieldIsMeasuredFromMostOfItsStars) {
     EXPECT_NEAR(m.HFD, verdad, 0.05 * verdad);
 }
 
+TEST_F(Campo, SoftLumpsOfCloudAreNoStarsButDefocusedStarsAre) {
+    // Lumps of moonlit cloud (round, sigma 12 to 42 px, 20 to 170 counts) and 300 warm
+    // pixels: SEP finds the lumps, and none is a star. Over the same cloud, stars defocused
+    // into rings 30 px across are measured.
+    constexpr int W = 1200, H = 900;
+    for (const bool anillos : {false, true}) {
+        SCOPED_TRACE(anillos ? "rings over the cloud" : "cloud alone");
+        std::mt19937_64 azar(9);
+        TEscena escena = CrearEscena(W, H, anillos ? 40 : 0, 1.2, azar);
+        AnadirCalientes(escena, 300, azar);
+        const TFoco foco{1.2, 1.2, anillos ? 15.0 : 0};
+        Cuentas c(W, H, ExponerCampo(escena, foco, azar));
+        std::uniform_real_distribution<double> u(0, 1);
+        for (int k = 0; k < 30; ++k) {
+            const double x0 = u(azar) * W, y0 = u(azar) * H, s = 12 + 30 * u(azar), a = 20 + 150 * u(azar);
+            for (int64_t y = 0; y < H; ++y)
+                for (int64_t x = 0; x < W; ++x) {
+                    const double d2 = ((x - x0) * (x - x0) + (y - y0) * (y - y0)) / (2 * s * s);
+                    if (d2 < 20) c(x, y) = static_cast<uint16_t>(std::min(65535.0, c(x, y) + a * std::exp(-d2)));
+                }
+        }
+        const TMedidaCampo m = Medir(c);
+        size_t difusas = 0;
+        for (const TRechazada& e : m.Rechazadas) difusas += e.Motivo == TMotivo::Difusa;
+        if (!anillos) {
+            EXPECT_TRUE(m.Estrellas.empty()) << m.Estrellas.size() << " estrellas, HFD " << m.HFD;
+            EXPECT_GE(difusas, 3u);
+        } else {
+            const double verdad = DiametroMediaLuz(escena, foco);
+            EXPECT_GE(m.Estrellas.size(), 10u);
+            EXPECT_NEAR(m.HFD, verdad, 0.1 * verdad);
+        }
+    }
+}
+
 } // namespace
