@@ -24,7 +24,7 @@ bool EsDigito(char c) {
     return c >= '0' && c <= '9';
 }
 
-std::string_view SinBlancos(std::string_view t) {
+std::string_view SinEspacios(std::string_view t) {
     while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
     while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
     return t;
@@ -79,7 +79,7 @@ int64_t Magnitud(std::string_view t, char decimal) {
 }
 
 double ValorDe(std::string_view t, char decimal) {
-    t = SinBlancos(t);
+    t = SinEspacios(t);
     if (t.empty() || LongitudNumero(t, decimal) != t.size())
         throw ErrorConversion("'" + std::string(t) + "' no es un número válido");
     std::string s(t.front() == '+' ? t.substr(1) : t);
@@ -138,7 +138,7 @@ std::string DigitosRedondeados(double v, int decimales) {
 } // namespace
 
 bool EsNumero(std::string_view texto) {
-    texto = SinBlancos(texto);
+    texto = SinEspacios(texto);
     return !texto.empty() && LongitudNumero(texto, '.') == texto.size();
 }
 
@@ -147,7 +147,7 @@ double ConvertirNumero(std::string_view texto) {
 }
 
 int64_t ConvertirEntero(std::string_view texto) {
-    const std::string_view t = SinBlancos(texto);
+    const std::string_view t = SinEspacios(texto);
     std::string_view d = t;
     if (!d.empty() && (d.front() == '+' || d.front() == '-')) d.remove_prefix(1);
     int64_t v = 0;

@@ -3,6 +3,7 @@
 
 #include "Medida.h"
 #include "Mediana.h"
+#include "Errores.h"
 #include "Numeros.h"
 
 extern "C" { // the header declares C functions without saying so
@@ -14,6 +15,7 @@ extern "C" { // the header declares C functions without saying so
 #include <cmath>
 #include <memory>
 #include <numeric>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -85,11 +87,20 @@ double AnilloCielo(double apertura) {
     return std::max(3.0, 0.25 * apertura);
 }
 constexpr double BordeMaximo = 0.1; // of the light, in the aperture's outer fifth
+// Past an HFD of 25 px only a defocused pupil is a star: a disc or a ring, whose light ends at
+// a sharp edge (90 % of it within 1.3 to 1.35 half-flux radii, blurred by the seeing). A
+// smooth profile that wide (a Gaussian holds 90 % within 1.8; lumps of cloud measure 1.5 and
+// up) is a lump of cloud or a glow.
+constexpr double DiametroDifuso = 25, Razon90Difusa = 1.45;
 
 // The brightest 200 usable stars give the HFD and peak medians: as steady as a larger sample.
 // The Gaussian fits, the costliest step, run on the brightest 10 of them with an HFD below 10:
 // their median FWHM is already steady to a fraction of a percent.
 constexpr size_t MaximoEstrellas = 200, MaximoAjustes = 10;
+// A dense field is sampled: at most this many candidates are measured, spread over the frame,
+// which leaves well over 200 isolated stars in any field whose stars are not mostly blended,
+// and bounds the cost of a frame of thousands of stars.
+constexpr size_t MaximoIntentos = 3 * MaximoEstrellas;
 
 struct LiberarFondo {
     void operator()(sep_bkg* b) const { sep_bkg_free(b); }
@@ -102,11 +113,23 @@ struct LiberarCatalogo {
 // full") or its deblending list overflowed on a large bright object.
 constexpr int PilaLlena = 2, DemasiadosFragmentos = 7;
 
+// SEP's status as a sentence for the user.
+std::string TextoSep(int estado) {
+    switch (estado) {
+    case 1: return "memoria insuficiente para medir el campo";
+    case PilaLlena: return "no se pudo medir el campo: un objeto tiene demasiados píxeles";
+    case DemasiadosFragmentos:
+        return "no se pudo medir el campo: un objeto se parte en demasiados trozos";
+    case 3: case 10: return "no se pudo medir el campo: tipo de datos o de ruido no admitido";
+    case 9: return "no se pudo medir el campo: el cielo no tiene ruido con el que fijar el umbral";
+    default:
+        return "no se pudo medir el campo: fallo interno de la detección (código " +
+               std::to_string(estado) + ")";
+    }
+}
+
 void Comprobar(int estado) {
-    if (estado == 0) return;
-    throw std::runtime_error(estado == 1 ? "memoria insuficiente para medir el campo"
-                                         : "no se pudo medir el campo (error " +
-                                               std::to_string(estado) + " de SEP)");
+    if (estado != 0) throw std::runtime_error(TextoSep(estado));
 }
 
 // The frame less the rows and columns of exact zeros along its edges: padding of a crop
@@ -164,7 +187,9 @@ struct TDeteccion {
     double x = 0, y = 0; // centre
     double a = 0, b = 0; // rms semi-axes
     double flujo = 0;
-    bool truncada = false;
+    bool truncada = false; // touches the binned frame's edge
+    bool singular = false; // moments of a line or a point: no width
+
     std::vector<int> pixeles; // linear indices into the binned frame
 };
 
@@ -189,7 +214,8 @@ std::vector<TDeteccion> Detecciones(const sep_catalog* c, int bw, int bh, std::v
     for (int i = 0; i < c->nobj; ++i) {
         TDeteccion& e = d[size_t(i)];
         e.x = c->x[i], e.y = c->y[i], e.a = c->a[i], e.b = c->b[i], e.flujo = c->flux[i];
-        e.truncada = c->flag[i] & (SEP_OBJ_TRUNC | SEP_OBJ_SINGU);
+        e.truncada = c->flag[i] & SEP_OBJ_TRUNC;
+        e.singular = c->flag[i] & SEP_OBJ_SINGU;
         e.pixeles.assign(c->pix[i], c->pix[i] + c->npix[i]);
         for (const int p : e.pixeles) etiqueta[size_t(p)] = float(i);
     }
@@ -217,6 +243,7 @@ std::vector<TDeteccion> Detecciones(const sep_catalog* c, int bw, int bh, std::v
         for (const int i : g) {
             anillo.flujo += d[size_t(i)].flujo;
             anillo.truncada = anillo.truncada || d[size_t(i)].truncada;
+            anillo.singular = anillo.singular || d[size_t(i)].singular;
             for (const int p : d[size_t(i)].pixeles) {
                 const double x = p % bw, y = p / bw;
                 sx += x, sy += y, sxx += x * x, syy += y * y, sxy += x * y;
@@ -397,319 +424,449 @@ bool RadiosDeLuz(const TSello& s, double cx, double cy, double rmax, bool fino, 
     return radios[0] > 0;
 }
 
-} // namespace
+using TPausa = std::function<void()>;
 
-TMedidaCampo MedirCampo(TPlaca& Placa, const std::function<void()>& Pausa) {
-    const auto pausa = [&Pausa] {
-        if (Pausa) Pausa();
-    };
-    TMedidaCampo r;
-    const int w = Placa.Ancho(), h = Placa.Alto();
-    if (w < 8 || h < 8) return r; // too small for a star with a border of sky
-    const uint16_t* matriz = Imagen.Datos();
-    const TRegion region = SinRelleno(matriz, w, h);
-    pausa();
-    // Too small for a star with a border of sky, or one tile of background at least.
-    if (region.x1 - region.x0 < 8 || region.y1 - region.y0 < 8) return r;
-
-    // Background and detection on the binned frame; a large bright object that overflows
-    // SEP's stacks is detected again on a frame binned twice as much, down to 8 x 8 pixels.
-    int f = Agrupamiento(region.x1 - region.x0, region.y1 - region.y0), bw = 0, bh = 0;
-    std::vector<float> agrupada, ruidoLocal;
-    // The typical noise of the binned sky, the median over the background's tiles, which
-    // structure in some of them does not raise.
-    double ruidoAgrupado = 0;
+// What the detection leaves for the steps that measure at full resolution.
+struct TCampo {
+    const uint16_t* m = nullptr;
+    int w = 0;
+    TRegion region;
+    int f = 0, bw = 0, bh = 0; // binning, binned width and height
     std::unique_ptr<sep_bkg, LiberarFondo> fondo;
-    std::unique_ptr<sep_catalog, LiberarCatalogo> catalogo;
-    for (;; f *= 2) {
-        agrupada.clear();
-        agrupada.shrink_to_fit();
-        agrupada = Agrupar(matriz, w, region, f, bw, bh);
-        if (bw < 4 || bh < 4) return r;
-        pausa();
-        sep_image im{};
-        im.data = agrupada.data();
-        im.dtype = SEP_TFLOAT;
-        im.w = bw;
-        im.h = bh;
-        im.noise_type = SEP_NOISE_NONE;
-        const int tesela = std::max(4, TeselaFondo / f);
-        sep_bkg* b = nullptr;
-        Comprobar(sep_background(&im, tesela, tesela, FiltroFondo, FiltroFondo, 0.0, &b));
-        fondo.reset(b);
-        Comprobar(sep_bkg_subarray(b, agrupada.data(), SEP_TFLOAT));
-        pausa();
-        // The threshold follows the local noise of the map when it varies: a bright
-        // structured object (a nebula, the moon's limb) raises the frame's global noise, and
-        // stars in clear sky beside it would be missed against that. An even sky needs no
-        // map. Counts are whole numbers: a noise below one count (a fraction of a binned one)
-        // is only a flat, noiseless sky.
-        ruidoAgrupado = Mediana({b->sigma, b->sigma + b->n});
-        const float minimo = 1.0f / float(f);
-        im.noiseval = std::max(minimo, float(ruidoAgrupado));
-        im.noise_type = SEP_NOISE_STDDEV;
-        const auto [menor, mayor] = std::minmax_element(b->sigma, b->sigma + b->n);
-        if (*mayor > 1.5f * std::max(minimo, *menor)) {
-            ruidoLocal.resize(agrupada.size());
-            Comprobar(sep_bkg_rmsarray(b, ruidoLocal.data(), SEP_TFLOAT));
-            for (float& v : ruidoLocal) v = std::max(v, minimo);
-            im.noise = ruidoLocal.data();
-            im.ndtype = SEP_TFLOAT;
-        }
-        const size_t pixeles = size_t(bw) * size_t(bh);
-        sep_set_extract_pixstack(std::min(pixeles + 2, std::max(PilaMinima, pixeles / 16)));
-        sep_catalog* c = nullptr;
-        const int estado = sep_extract(&im, UmbralSigmas, SEP_THRESH_REL, AreaMinima, Nucleo, 3, 3,
-                                       SEP_FILTER_CONV, NivelesSeparacion, 0.005, 1, 1.0, &c);
-        catalogo.reset(c);
-        pausa();
-        if (estado == 0) break;
-        if ((estado != PilaLlena && estado != DemasiadosFragmentos) || bw < 16 || bh < 16)
-            Comprobar(estado);
-    }
-    r.Fondo = sep_bkg_global(fondo.get());
-    // The noise of one frame pixel: the binned one is the mean of f x f of them.
-    const double ruido = std::max(1.0, f * ruidoAgrupado);
-    ruidoLocal = {};
-    std::vector<TDeteccion> detecciones = Detecciones(catalogo.get(), bw, bh, agrupada);
-    agrupada = {}; // the memory goes back before the stars are measured
-    catalogo.reset();
+    double ruido = 0; // noise of one frame pixel
+    std::vector<TDeteccion> detecciones;
 
-    // Frame coordinates of a binned position: binned pixel i covers frame pixels f i to
-    // f i + f - 1 of the region.
-    const auto enFoto = [&](double b, int origen) { return origen + f * b + (f - 1) / 2.0; };
-
-    // What passes the cheap tests, brightest first. Everything that is not an artefact is a
-    // star's light, and counts as a neighbour when isolation is judged.
-    struct TCandidata {
-        double x, y, flujo, a; // frame pixels
-        int32_t maximo;
-        bool usable;
-        double hfd = 0; // once measured
-    };
+    int32_t Pixel(int x, int y) const { return int32_t{m[size_t(y) * w + x]}; }
     // The background map's sky at a frame pixel.
-    const auto sky = [&](int x, int y) {
+    double Cielo(int x, int y) const {
         return double(sep_bkg_pix(fondo.get(), std::clamp((x - region.x0) / f, 0, bw - 1),
                                   std::clamp((y - region.y0) / f, 0, bh - 1)));
-    };
-    const auto dentro = [&](int x, int y) {
-        return x > region.x0 + 1 && y > region.y0 + 1 && x + 2 < region.x1 && y + 2 < region.y1;
-    };
-    const auto pixel = [&](int x, int y) { return int32_t{matriz[size_t(y) * w + x]}; };
-    std::vector<TCandidata> candidatas;
-    for (const TDeteccion& d : detecciones) {
+    }
+    // Frame coordinates of a binned position: binned pixel i covers frame pixels f i to
+    // f i + f - 1 of the region.
+    double EnFoto(double b, int origen) const { return origen + f * b + (f - 1) / 2.0; }
+};
+
+// SEP's background and extraction on the binned frame agrupada (c.bw x c.bh, at binning c.f),
+// which it leaves less its background. Sets c.fondo, the catalogue and the binned sky's
+// typical noise; returns SEP's status.
+int Extraer(TCampo& c, std::vector<float>& agrupada,
+            std::unique_ptr<sep_catalog, LiberarCatalogo>& catalogo, double& ruidoAgrupado,
+            const TPausa& pausa) {
+    sep_image im{};
+    im.data = agrupada.data();
+    im.dtype = SEP_TFLOAT;
+    im.w = c.bw;
+    im.h = c.bh;
+    im.noise_type = SEP_NOISE_NONE;
+    const int tesela = std::max(4, TeselaFondo / c.f);
+    sep_bkg* b = nullptr;
+    Comprobar(sep_background(&im, tesela, tesela, FiltroFondo, FiltroFondo, 0.0, &b));
+    c.fondo.reset(b);
+    Comprobar(sep_bkg_subarray(b, agrupada.data(), SEP_TFLOAT));
+    pausa();
+    // The threshold follows the local noise of the map when it varies: a bright structured
+    // object (a nebula, the moon's limb) raises the frame's global noise, and stars in clear
+    // sky beside it would be missed against that. An even sky needs no map. The typical noise
+    // is the median over the tiles, which structure in some of them does not raise. Counts
+    // are whole numbers: a noise below one count (a fraction of a binned one) is only a flat,
+    // noiseless sky.
+    ruidoAgrupado = Mediana({b->sigma, b->sigma + b->n});
+    const float minimo = 1.0f / float(c.f);
+    im.noiseval = std::max(minimo, float(ruidoAgrupado));
+    im.noise_type = SEP_NOISE_STDDEV;
+    std::vector<float> ruidoLocal;
+    const auto [menor, mayor] = std::minmax_element(b->sigma, b->sigma + b->n);
+    if (*mayor > 1.5f * std::max(minimo, *menor)) {
+        ruidoLocal.resize(agrupada.size());
+        Comprobar(sep_bkg_rmsarray(b, ruidoLocal.data(), SEP_TFLOAT));
+        for (float& v : ruidoLocal) v = std::max(v, minimo);
+        im.noise = ruidoLocal.data();
+        im.ndtype = SEP_TFLOAT;
+    }
+    const size_t pixeles = size_t(c.bw) * size_t(c.bh);
+    sep_set_extract_pixstack(std::min(pixeles + 2, std::max(PilaMinima, pixeles / 16)));
+    sep_catalog* cat = nullptr;
+    const int estado = sep_extract(&im, UmbralSigmas, SEP_THRESH_REL, AreaMinima, Nucleo, 3, 3,
+                                   SEP_FILTER_CONV, NivelesSeparacion, 0.005, 1, 1.0, &cat);
+    catalogo.reset(cat);
+    pausa();
+    return estado;
+}
+
+// Step 1, detection on the binned frame of c.region: sets c's binning, background map, pixel
+// noise and detections. False when the region is too small to bin (no star then). A large
+// bright object that overflows SEP's stacks is detected again on a frame binned twice as
+// much, down to 8 x 8 pixels; SEP's other failures raise std::runtime_error.
+bool Detectar(TCampo& c, const TPausa& pausa) {
+    std::vector<float> agrupada;
+    std::unique_ptr<sep_catalog, LiberarCatalogo> catalogo;
+    double ruidoAgrupado = 0;
+    for (c.f = Agrupamiento(c.region.x1 - c.region.x0, c.region.y1 - c.region.y0);; c.f *= 2) {
+        agrupada.clear();
+        agrupada.shrink_to_fit();
+        agrupada = Agrupar(c.m, c.w, c.region, c.f, c.bw, c.bh);
+        if (c.bw < 4 || c.bh < 4) return false;
         pausa();
-        // The detection at full resolution, less what no optics can form: each bright local
-        // maximum that fails that test takes its 3 x 3 pixels out (a warm pixel, pair or
-        // cluster, a cosmic-ray hit). A detection whose light was mostly that is dropped; a
-        // star keeps its centre and peak, which a warm pixel inside its outline would pull.
-        std::vector<std::pair<int, int>> fuera; // centres of the 3 x 3 taken out
-        const double cielo = sky(region.x0 + int(d.x) * f, region.y0 + int(d.y) * f);
-        for (const int p : d.pixeles) {
-            const int x0 = region.x0 + (p % bw) * f, y0 = region.y0 + (p / bw) * f;
-            for (int j = 0; j < f; ++j)
-                for (int i = 0; i < f; ++i) {
-                    const int x = x0 + i, y = y0 + j, v = pixel(x, y);
-                    if (v - cielo < PicoJuzgable * ruido || !dentro(x, y)) continue;
-                    bool pico = true;
-                    for (int b = -1; b <= 1 && pico; ++b)
-                        for (int a = -1; a <= 1 && pico; ++a)
-                            pico = (a == 0 && b == 0) || pixel(x + a, y + b) < v ||
-                                   (pixel(x + a, y + b) == v && (b > 0 || (b == 0 && a > 0)));
-                    if (pico && Artefacto(TFoto{matriz, w, sky(x, y)}, x, y, ruido)) fuera.push_back({x, y});
-                }
+        const int estado = Extraer(c, agrupada, catalogo, ruidoAgrupado, pausa);
+        if (estado == 0) break;
+        if ((estado != PilaLlena && estado != DemasiadosFragmentos) || c.bw < 16 || c.bh < 16)
+            Comprobar(estado);
+    }
+    // The noise of one frame pixel: the binned one is the mean of f x f of them.
+    c.ruido = std::max(1.0, c.f * ruidoAgrupado);
+    c.detecciones = Detecciones(catalogo.get(), c.bw, c.bh, agrupada);
+    return true;
+}
+
+// A candidate star, frame pixels. Everything that is not an artefact is a star's light, and
+// counts as a neighbour when isolation is judged, whatever its own reason to be left out.
+struct TCandidata {
+    double x, y, flujo, a; // centre, SEP's flux, rms size along the major axis
+    int32_t maximo;
+    std::optional<TMotivo> motivo; // none while it is still usable
+    double hfd = 0;                // once measured
+};
+
+// The frame pixels of a binned detection, visited as v(x, y).
+template <class Visita> void PixelesDe(const TCampo& c, const TDeteccion& d, const Visita& v) {
+    for (const int p : d.pixeles) {
+        const int x0 = c.region.x0 + (p % c.bw) * c.f, y0 = c.region.y0 + (p / c.bw) * c.f;
+        for (int j = 0; j < c.f; ++j)
+            for (int i = 0; i < c.f; ++i) v(x0 + i, y0 + j);
+    }
+}
+
+// Step 2 for one detection: the detection at full resolution, less what no optics can form.
+// Each bright local maximum that fails that test takes its 3 x 3 pixels out (a warm pixel,
+// pair or cluster, a cosmic-ray hit). A detection whose light was mostly that is an artefact,
+// with a reason (Caliente, or SinLuz when nothing was above the sky). A star keeps its centre
+// and peak, which a warm pixel inside its outline would pull, and gets a reason when it is
+// cut by the edge, elongated or saturated.
+TCandidata Limpiar(const TCampo& c, const TDeteccion& d, bool& artefacto) {
+    const auto dentro = [&](int x, int y) {
+        return x > c.region.x0 + 1 && y > c.region.y0 + 1 && x + 2 < c.region.x1 &&
+               y + 2 < c.region.y1;
+    };
+    std::vector<std::pair<int, int>> fuera; // centres of the 3 x 3 taken out
+    const double cielo = c.Cielo(c.region.x0 + int(d.x) * c.f, c.region.y0 + int(d.y) * c.f);
+    PixelesDe(c, d, [&](int x, int y) {
+        const int v = c.Pixel(x, y);
+        if (v - cielo < PicoJuzgable * c.ruido || !dentro(x, y)) return;
+        bool pico = true;
+        for (int b = -1; b <= 1 && pico; ++b)
+            for (int a = -1; a <= 1 && pico; ++a)
+                pico = (a == 0 && b == 0) || c.Pixel(x + a, y + b) < v ||
+                       (c.Pixel(x + a, y + b) == v && (b > 0 || (b == 0 && a > 0)));
+        if (pico && Artefacto(TFoto{c.m, c.w, c.Cielo(x, y)}, x, y, c.ruido)) fuera.push_back({x, y});
+    });
+    const auto quitado = [&](int x, int y) {
+        for (const auto& [u, v] : fuera)
+            if (std::abs(x - u) <= 1 && std::abs(y - v) <= 1) return true;
+        return false;
+    };
+    int32_t maximo = 0, pico = 0;
+    double luz = 0, luzQuitada = 0, sx = 0, sy = 0;
+    PixelesDe(c, d, [&](int x, int y) {
+        const int v = c.Pixel(x, y);
+        const double l = std::max(0.0, v - cielo);
+        pico = std::max(pico, v);
+        if (!fuera.empty() && quitado(x, y)) {
+            luzQuitada += l;
+            return;
         }
-        const auto quitado = [&](int x, int y) {
-            for (const auto& [u, v] : fuera)
-                if (std::abs(x - u) <= 1 && std::abs(y - v) <= 1) return true;
-            return false;
-        };
-        int32_t maximo = 0;
-        double luz = 0, luzQuitada = 0, sx = 0, sy = 0;
-        for (const int p : d.pixeles) {
-            const int x0 = region.x0 + (p % bw) * f, y0 = region.y0 + (p / bw) * f;
-            for (int j = 0; j < f; ++j)
-                for (int i = 0; i < f; ++i) {
-                    const int x = x0 + i, y = y0 + j, v = pixel(x, y);
-                    const double l = std::max(0.0, v - cielo);
-                    if (!fuera.empty() && quitado(x, y)) {
-                        luzQuitada += l;
-                        continue;
-                    }
-                    maximo = std::max(maximo, v);
-                    luz += l, sx += l * x, sy += l * y;
-                }
-        }
-        if (luzQuitada >= luz || !(luz > 0)) continue;
-        // Without anything taken out, the binned centroid serves: at full resolution it is
-        // refined later within a window.
-        const double cx = fuera.empty() ? enFoto(d.x, region.x0) : sx / luz;
-        const double cy = fuera.empty() ? enFoto(d.y, region.y0) : sy / luz;
-        const bool usable = !d.truncada && d.b > 0 && d.a <= ElongacionMaxima * d.b &&
-                            maximo <= Saturacion;
-        candidatas.push_back({cx, cy, d.flujo, f * d.a, maximo, usable});
+        maximo = std::max(maximo, v);
+        luz += l, sx += l * x, sy += l * y;
+    });
+    TCandidata e{c.EnFoto(d.x, c.region.x0), c.EnFoto(d.y, c.region.y0), d.flujo, c.f * d.a, maximo, {}};
+    artefacto = luzQuitada >= luz || !(luz > 0);
+    if (artefacto) {
+        e.maximo = pico;
+        e.motivo = luzQuitada > 0 ? TMotivo::Caliente : TMotivo::SinLuz;
+        return e;
+    }
+    // Without anything taken out, the binned centroid serves: at full resolution it is
+    // refined later within a window.
+    if (!fuera.empty()) e.x = sx / luz, e.y = sy / luz;
+    if (d.truncada) e.motivo = TMotivo::Borde;
+    else if (d.singular || !(d.b > 0 && d.a <= ElongacionMaxima * d.b)) e.motivo = TMotivo::Alargada;
+    else if (maximo > Saturacion) e.motivo = TMotivo::Saturada;
+    return e;
+}
+
+// Step 2, cleaning of the candidates: the detections as candidates, brightest first, and the
+// artefacts apart (they are nobody's neighbours).
+std::vector<TCandidata> Candidatas(const TCampo& c, std::vector<TCandidata>& artefactos,
+                                   const TPausa& pausa) {
+    std::vector<TCandidata> candidatas;
+    for (const TDeteccion& d : c.detecciones) {
+        pausa();
+        bool artefacto = false;
+        TCandidata e = Limpiar(c, d, artefacto);
+        (artefacto ? artefactos : candidatas).push_back(e);
     }
     std::stable_sort(candidatas.begin(), candidatas.end(),
                      [](const TCandidata& a, const TCandidata& b) { return a.flujo > b.flujo; });
+    return candidatas;
+}
 
-    // Half-flux radius of the usable stars, brightest first, within an aperture inside the
-    // region, until there are enough isolated ones. Neighbours are looked up by x.
+// The centre again at full resolution, the centroid within a window around it: a binned
+// centroid is pulled towards the middle of its binned pixel, by up to half a frame pixel for
+// an undersampled star, and a faint ring may be detected on one arc; the half-flux radius
+// grows with any miss. The window holds a compact star's core, or a whole ring. The centre
+// stays where it was when the window would leave the region.
+void Recentrar(const TCampo& c, const TFoto& foto, TCandidata& e) {
+    const TRegion& g = c.region;
+    for (int vuelta = 0; vuelta < 3; ++vuelta) {
+        const double rr = e.a < 4 ? std::max(2.0, 2 * e.a) : 3 * e.a;
+        const int xa = int(std::floor(e.x - rr)), xb = int(std::ceil(e.x + rr));
+        const int ya = int(std::floor(e.y - rr)), yb = int(std::ceil(e.y + rr));
+        if (xa <= g.x0 || ya <= g.y0 || xb + 1 >= g.x1 || yb + 1 >= g.y1) break;
+        double s = 0, sx = 0, sy = 0;
+        for (int y = ya; y <= yb; ++y)
+            for (int x = xa; x <= xb; ++x)
+                if (const double d2 = (x - e.x) * (x - e.x) + (y - e.y) * (y - e.y); d2 <= rr * rr) {
+                    if (d2 > NucleoProtegido * NucleoProtegido &&
+                        Caliente([&](int a, int b) { return foto(x + a, y + b); }, c.ruido))
+                        continue;
+                    const double v = std::max(0.0, foto(x, y));
+                    s += v, sx += v * x, sy += v * y;
+                }
+        if (!(s > 0)) break;
+        e.x = sx / s, e.y = sy / s;
+    }
+}
+
+// A star's light has faded into the sky at the aperture's edge: its outer fifth holds a few
+// percent of the light at most. More, or much less, is a sky that does not stay level around
+// the star (the limb of the moon, a nebula's edge) or the light of something else, and the
+// radius means nothing. The same pass takes the shape at full resolution, within 3 times the
+// half-flux radius, where the binned detection's thresholded moments round an elongated
+// image off. The stamp s is less its sky; rmax the aperture around (cx, cy). The outer
+// fifth's light is judged against its own noise as well (ruido a pixel): the edge of a faint
+// star holds more noise than light, which is no uneven sky.
+std::optional<TMotivo> BordeYForma(const TSello& s, double cx, double cy, double rmax,
+                                   double radioMitad, double ruido) {
+    const double r2 = rmax * rmax;
+    double total = 0, borde = 0, sv = 0, mx = 0, my = 0, xx = 0, yy = 0, xy = 0;
+    int pixelesBorde = 0;
+    const double forma2 = std::pow(std::max(1.5, 3 * radioMitad), 2);
+    for (int j = 0; j < s.lado; ++j)
+        for (int i = 0; i < s.lado; ++i) {
+            const double dx = s.x0 + i - cx, dy = s.y0 + j - cy, d = dx * dx + dy * dy;
+            const double v = s.v[size_t(j) * s.lado + i];
+            if (d <= r2) {
+                total += v;
+                if (d > 0.64 * r2) borde += v, ++pixelesBorde;
+            }
+            if (d <= forma2) {
+                const double p = std::max(0.0, v);
+                sv += p, mx += p * dx, my += p * dy, xx += p * dx * dx, yy += p * dy * dy, xy += p * dx * dy;
+            }
+        }
+    if (std::fabs(borde) > BordeMaximo * total + 3 * ruido * std::sqrt(pixelesBorde))
+        return TMotivo::CieloDesigual;
+    mx /= sv, my /= sv;
+    const auto [ma, mi] = Ejes(xx / sv - mx * mx, yy / sv - my * my, xy / sv - mx * my);
+    if (!(ma <= ElongacionMaxima * mi)) return TMotivo::Alargada;
+    return std::nullopt;
+}
+
+// The radii holding half and 90 % of e's light within rmax, into radios. The first pass only
+// sizes the aperture: the map's sky, no cleaning. The final one subtracts the star's own sky,
+// the median of a ring just outside the aperture (the map's tiles may be off there, biased by
+// the star itself when it is large, or too coarse for a glow or a nebula), and judges the
+// edge and the shape. A reason when the star cannot be measured so.
+std::optional<TMotivo> Radios(const TCampo& c, const TFoto& foto, const TCandidata& e,
+                              double rmax, bool final, double radios[2]) {
+    const TRegion& g = c.region;
+    const double anillo = final ? AnilloCielo(rmax) : 0;
+    const int lado = int(std::ceil(rmax + anillo)) + 1;
+    if (e.x - lado < g.x0 || e.y - lado < g.y0 || e.x + lado + 1 >= g.x1 || e.y + lado + 1 >= g.y1)
+        return TMotivo::Borde; // the aperture would be cut by the edge or the padding
+    TSello s = Sello(foto, e.x, e.y, lado, final, c.ruido);
+    if (final) {
+        const double r2 = rmax * rmax, fuera2 = (rmax + anillo) * (rmax + anillo);
+        std::vector<float> cielo;
+        for (int j = 0; j < s.lado; ++j)
+            for (int i = 0; i < s.lado; ++i) {
+                const double dx = s.x0 + i - e.x, dy = s.y0 + j - e.y, d = dx * dx + dy * dy;
+                if (d > r2 && d <= fuera2) cielo.push_back(s.v[size_t(j) * s.lado + i]);
+            }
+        if (cielo.empty()) return TMotivo::Borde;
+        std::nth_element(cielo.begin(), cielo.begin() + cielo.size() / 2, cielo.end());
+        const float local = cielo[cielo.size() / 2];
+        for (float& v : s.v) v -= local;
+    }
+    if (!RadiosDeLuz(s, e.x, e.y, rmax, final, radios)) return TMotivo::SinLuz;
+    return final ? BordeYForma(s, e.x, e.y, rmax, radios[0], c.ruido) : std::nullopt;
+}
+
+// Isolated: no other candidate's centre inside the aperture of radius rmax around e. porX
+// indexes the candidates by x.
+bool Aislada(const std::vector<TCandidata>& candidatas, const std::vector<size_t>& porX,
+             const TCandidata& e, double rmax) {
+    const auto primera = std::lower_bound(porX.begin(), porX.end(), e.x - rmax,
+                                          [&](size_t k, double x) { return candidatas[k].x < x; });
+    for (auto k = primera; k != porX.end() && candidatas[*k].x <= e.x + rmax; ++k) {
+        const TCandidata& o = candidatas[*k];
+        if (&o != &e && (o.x - e.x) * (o.x - e.x) + (o.y - e.y) * (o.y - e.y) <= rmax * rmax)
+            return false;
+    }
+    return true;
+}
+
+// The order in which the candidates (brightest first) are measured: round robin over a grid
+// of 6 x 6 cells of the region, brightest first within each cell. When a dense field has
+// more usable stars than the medians need, those measured are spread over the whole frame,
+// each ninth that the tilt reads (2 x 2 cells) with its share, rather than crowded where the
+// brightest stars are.
+std::vector<size_t> OrdenRepartido(const std::vector<TCandidata>& candidatas, const TRegion& g) {
+    constexpr int Celdas = 6;
+    std::vector<std::vector<size_t>> celdas(Celdas * Celdas);
+    const auto celda = [](double v, int a, int b) {
+        return std::clamp(int((v - a) * Celdas / (b - a)), 0, Celdas - 1);
+    };
+    for (size_t k = 0; k < candidatas.size(); ++k)
+        celdas[size_t(celda(candidatas[k].y, g.y0, g.y1) * Celdas + celda(candidatas[k].x, g.x0, g.x1))]
+            .push_back(k);
+    std::vector<size_t> orden;
+    orden.reserve(candidatas.size());
+    for (size_t ronda = 0; orden.size() < candidatas.size(); ++ronda)
+        for (const std::vector<size_t>& v : celdas)
+            if (ronda < v.size()) orden.push_back(v[ronda]);
+    return orden;
+}
+
+// Step 3, radii and isolation: the half-flux diameter of the usable candidates, in the order
+// above, within an aperture inside the region, until MaximoEstrellas are isolated or
+// MaximoIntentos were tried; the rest get a reason.
+void MedirDiametros(const TCampo& c, std::vector<TCandidata>& candidatas, const TPausa& pausa) {
     std::vector<size_t> porX(candidatas.size());
     std::iota(porX.begin(), porX.end(), size_t{0});
     std::sort(porX.begin(), porX.end(), [&](size_t a, size_t b) { return candidatas[a].x < candidatas[b].x; });
-    size_t aisladas = 0;
-    for (TCandidata& e : candidatas) {
-        if (!e.usable) continue;
+    size_t aisladas = 0, intentos = 0;
+    for (const size_t k : OrdenRepartido(candidatas, c.region)) {
+        TCandidata& e = candidatas[k];
+        if (e.motivo) continue;
         pausa();
-        if (aisladas >= MaximoEstrellas) {
-            e.usable = false;
+        if (aisladas >= MaximoEstrellas || intentos++ >= MaximoIntentos) {
+            e.motivo = TMotivo::Sobrante;
             continue;
         }
-        e.usable = false;
-        const TFoto foto{matriz, w, sky(int(e.x), int(e.y))};
-        // The centre again at full resolution, the centroid within a window around it: a
-        // binned centroid is pulled towards the middle of its binned pixel, by up to half a
-        // frame pixel for an undersampled star, and a faint ring may be detected on one arc;
-        // the half-flux radius grows with any miss. The window holds a compact star's core,
-        // or a whole ring.
-        for (int vuelta = 0; vuelta < 3; ++vuelta) {
-            const double rr = e.a < 4 ? std::max(2.0, 2 * e.a) : 3 * e.a;
-            const int xa = int(std::floor(e.x - rr)), xb = int(std::ceil(e.x + rr));
-            const int ya = int(std::floor(e.y - rr)), yb = int(std::ceil(e.y + rr));
-            if (xa <= region.x0 || ya <= region.y0 || xb + 1 >= region.x1 || yb + 1 >= region.y1) break;
-            double s = 0, sx = 0, sy = 0;
-            for (int y = ya; y <= yb; ++y)
-                for (int x = xa; x <= xb; ++x)
-                    if (const double d2 = (x - e.x) * (x - e.x) + (y - e.y) * (y - e.y); d2 <= rr * rr) {
-                        if (d2 > NucleoProtegido * NucleoProtegido &&
-                            Caliente([&](int a, int b) { return foto(x + a, y + b); }, ruido))
-                            continue;
-                        const double v = std::max(0.0, foto(x, y));
-                        s += v, sx += v * x, sy += v * y;
-                    }
-            if (!(s > 0)) break;
-            e.x = sx / s, e.y = sy / s;
-        }
-        // The radii holding half and 90 % of the light within rmax, the star's own sky
-        // subtracted.
+        const TFoto foto{c.m, c.w, c.Cielo(int(e.x), int(e.y))};
+        Recentrar(c, foto, e);
         double radios[2] = {0, 0};
-        const auto medirRadios = [&](double rmax, bool final) {
-            // The first pass only sizes the aperture: the map's sky, no cleaning.
-            const double anillo = final ? AnilloCielo(rmax) : 0;
-            const int lado = int(std::ceil(rmax + anillo)) + 1;
-            if (e.x - lado < region.x0 || e.y - lado < region.y0 || e.x + lado + 1 >= region.x1 ||
-                e.y + lado + 1 >= region.y1)
-                return false; // the aperture would be cut by the edge or the padding
-            TSello s = Sello(foto, e.x, e.y, lado, final, ruido);
-            // The star's own sky: the median of a ring of sky just outside the aperture. The
-            // map's tiles may be off there, biased by the star itself when it is large, or too
-            // coarse for a glow or a nebula.
-            const auto distancia2 = [&](int i, int j) {
-                const double dx = s.x0 + i - e.x, dy = s.y0 + j - e.y;
-                return dx * dx + dy * dy;
-            };
-            const double r2 = rmax * rmax, fuera2 = (rmax + anillo) * (rmax + anillo);
-            if (final) {
-                std::vector<float> cielo;
-                for (int j = 0; j < s.lado; ++j)
-                    for (int i = 0; i < s.lado; ++i)
-                        if (const double d = distancia2(i, j); d > r2 && d <= fuera2)
-                            cielo.push_back(s.v[size_t(j) * s.lado + i]);
-                if (cielo.empty()) return false;
-                std::nth_element(cielo.begin(), cielo.begin() + cielo.size() / 2, cielo.end());
-                const float local = cielo[cielo.size() / 2];
-                for (float& v : s.v) v -= local;
-            }
-            if (!RadiosDeLuz(s, e.x, e.y, rmax, final, radios)) return false;
-            if (!final) return true;
-            // A star's light has faded into the sky at the aperture's edge: its outer fifth
-            // holds a few percent of the light at most. More, or much less, is a sky that
-            // does not stay level around the star (the limb of the moon, a nebula's edge) or
-            // the light of something else, and the radius means nothing. The same pass takes
-            // the shape at full resolution, within 3 times the half-flux radius, where the
-            // binned detection's thresholded moments round an elongated image off.
-            double total = 0, borde = 0, sv = 0, mx = 0, my = 0, xx = 0, yy = 0, xy = 0;
-            const double forma2 = std::pow(std::max(1.5, 3 * radios[0]), 2);
-            for (int j = 0; j < s.lado; ++j)
-                for (int i = 0; i < s.lado; ++i) {
-                    const double dx = s.x0 + i - e.x, dy = s.y0 + j - e.y, d = dx * dx + dy * dy;
-                    const double v = s.v[size_t(j) * s.lado + i];
-                    if (d <= r2) {
-                        total += v;
-                        if (d > 0.64 * r2) borde += v;
-                    }
-                    if (d <= forma2) {
-                        const double p = std::max(0.0, v);
-                        sv += p, mx += p * dx, my += p * dy, xx += p * dx * dx, yy += p * dy * dy, xy += p * dx * dy;
-                    }
-                }
-            if (std::fabs(borde) > BordeMaximo * total) return false;
-            mx /= sv, my /= sv;
-            const auto [ma, mi] = Ejes(xx / sv - mx * mx, yy / sv - my * my, xy / sv - mx * my);
-            return ma <= ElongacionMaxima * mi;
-        };
-        // A first pass within 5 times the detection's rms size, then the aperture.
-        if (!medirRadios(std::max(3.0, 5.0 * e.a), false)) continue;
+        // A first pass within 5 times the detection's rms size sizes the aperture; a star with
+        // a neighbour inside it is left out before the costlier final pass, which a dense
+        // field would otherwise spend on most of its stars.
+        e.motivo = Radios(c, foto, e, std::max(3.0, 5.0 * e.a), false, radios);
+        if (e.motivo) continue;
         const double rmax = std::max(3.0, AperturaEn90 * radios[1]);
-        if (!medirRadios(rmax, true)) continue;
-        e.hfd = Diametro(radios[0]);
-        // Isolated: no other star's centre inside the aperture.
-        const auto primera = std::lower_bound(porX.begin(), porX.end(), e.x - rmax,
-                                              [&](size_t k, double x) { return candidatas[k].x < x; });
-        e.usable = true;
-        for (auto k = primera; k != porX.end() && candidatas[*k].x <= e.x + rmax && e.usable; ++k) {
-            const TCandidata& o = candidatas[*k];
-            e.usable = &o == &e || (o.x - e.x) * (o.x - e.x) + (o.y - e.y) * (o.y - e.y) > rmax * rmax;
+        if (!Aislada(candidatas, porX, e, rmax)) {
+            e.motivo = TMotivo::Vecina;
+            continue;
         }
-        aisladas += e.usable;
+        e.motivo = Radios(c, foto, e, rmax, true, radios);
+        if (e.motivo) continue;
+        e.hfd = Diametro(radios[0]);
+        if (e.hfd >= DiametroDifuso && radios[1] >= Razon90Difusa * radios[0]) {
+            e.motivo = TMotivo::Difusa;
+            continue;
+        }
+        ++aisladas;
     }
+}
 
-    // The stars of one frame share its focus: within a factor of 2 of their median HFD, even
-    // with field curvature or a tilted sensor. Far below it is a piece of something larger
-    // (one arc of a faint ring broken by noise) or what slipped past the tests above.
+// Step 4, the frame's focus: the stars of one frame share it, within a factor of 2 of their
+// median HFD, even with field curvature or a tilted sensor. Far below it is a piece of
+// something larger (one arc of a faint ring broken by noise) or what slipped past the tests
+// above. The median is over the stars measured and isolated, and needs three of them to mean
+// anything: of two, it cannot tell the star from the odd one.
+void DescartarLejosDeMediana(std::vector<TCandidata>& candidatas) {
     std::vector<double> diametros;
     for (const TCandidata& e : candidatas)
-        if (e.usable) diametros.push_back(e.hfd);
+        if (!e.motivo) diametros.push_back(e.hfd);
+    if (diametros.size() < 3) return;
     const double tipico = Mediana(diametros);
     for (TCandidata& e : candidatas)
-        e.usable = e.usable && e.hfd >= tipico / 2 && e.hfd <= 2 * tipico;
+        if (!e.motivo && (e.hfd < tipico / 2 || e.hfd > 2 * tipico)) e.motivo = TMotivo::LejosDeMediana;
+}
 
+// Step 5, the summary: the window's fit on the brightest usable stars with an HFD below
+// FWHMBorrosa, the stars used, the rejected ones with their reasons (candidatas brightest
+// first), and the medians.
+void Resumir(TPlaca& Placa, const TRegion& g, std::vector<TCandidata>& candidatas,
+             const TPausa& pausa, TMedidaCampo& r) {
     std::vector<double> fwhm, hfd, picos;
     size_t ajustes = 0;
-    for (const TCandidata& e : candidatas) {
-        if (!e.usable) continue;
+    for (TCandidata& e : candidatas) {
         TEstrellaCampo s;
-        s.X = e.x;
-        s.Y = e.y;
-        s.HFD = e.hfd;
-        s.Maximo = e.maximo;
-        if (s.HFD >= 10) {
-            s.FWHM = 10;
-        } else if (ajustes < MaximoAjustes) {
+        s.X = e.x, s.Y = e.y, s.HFD = e.hfd, s.Maximo = e.maximo;
+        if (!e.motivo && s.HFD >= FWHMBorrosa) {
+            s.FWHM = FWHMBorrosa;
+        } else if (!e.motivo && ajustes < MaximoAjustes) {
             // The window's fit box must lie inside the region.
             const int64_t cx = Redondear(e.x), cy = Redondear(e.y), caja = RadioAjuste(s.HFD);
-            if (cx - caja < region.x0 || cy - caja < region.y0 || cx + caja >= region.x1 ||
-                cy + caja >= region.y1)
-                continue;
-            pausa();
-            try {
-                s.FWHM = ElegirFWHM(Placa, s.HFD, e.x, e.y, s.Calidad);
-            } catch (const std::runtime_error&) {
-                continue; // a fit that cannot be computed (no light above the sky)
+            if (cx - caja < g.x0 || cy - caja < g.y0 || cx + caja >= g.x1 || cy + caja >= g.y1) {
+                e.motivo = TMotivo::Borde;
+            } else {
+                pausa();
+                try {
+                    s.FWHM = ElegirFWHM(Placa, s.HFD, e.x, e.y, s.Calidad);
+                    // A saturated neighbour inside the fit box.
+                    if (s.Calidad == 'S') e.motivo = TMotivo::Saturada;
+                } catch (const ErrorAritmetico&) {
+                    e.motivo = TMotivo::SinAjuste; // no light above the fit's sky
+                }
+                s.Ajustada = !e.motivo;
+                ajustes += s.Ajustada;
+                if (s.Ajustada) fwhm.push_back(s.FWHM);
             }
-            if (s.Calidad == 'S') continue; // a saturated neighbour inside the fit box
-            s.Ajustada = true;
-            ++ajustes;
-            fwhm.push_back(s.FWHM);
+        }
+        if (e.motivo) {
+            r.Rechazadas.push_back({e.x, e.y, e.hfd, e.maximo, *e.motivo});
+            continue;
         }
         r.Estrellas.push_back(s);
         hfd.push_back(s.HFD);
         picos.push_back(s.Maximo);
     }
-    if (r.Estrellas.empty()) return r;
+    if (r.Estrellas.empty()) return;
     r.HFD = Mediana(hfd);
     r.Maximo = Redondear(Mediana(picos));
-    r.FWHM = r.HFD >= 10 || fwhm.empty() ? 10.0f : static_cast<float>(Mediana(fwhm));
+    r.FWHM = r.HFD >= FWHMBorrosa || fwhm.empty() ? FWHMBorrosa : static_cast<float>(Mediana(fwhm));
     r.Ajustadas = static_cast<int>(fwhm.size());
+}
+
+} // namespace
+
+TMedidaCampo MedirCampo(TPlaca& Placa, const std::function<void()>& Pausa) {
+    const TPausa pausa = [&Pausa] {
+        if (Pausa) Pausa();
+    };
+    TMedidaCampo r;
+    TCampo c;
+    c.w = Placa.Ancho();
+    const int h = Placa.Alto();
+    if (c.w < 8 || h < 8) return r; // too small for a star with a border of sky
+    c.m = Imagen.Datos();
+    c.region = SinRelleno(c.m, c.w, h);
+    pausa();
+    // Too small for a star with a border of sky, or one tile of background at least.
+    if (c.region.x1 - c.region.x0 < 8 || c.region.y1 - c.region.y0 < 8) return r;
+    if (!Detectar(c, pausa)) return r;
+    r.Fondo = sep_bkg_global(c.fondo.get());
+
+    std::vector<TCandidata> artefactos;
+    std::vector<TCandidata> candidatas = Candidatas(c, artefactos, pausa);
+    c.detecciones = {};
+    MedirDiametros(c, candidatas, pausa);
+    DescartarLejosDeMediana(candidatas);
+    // The artefacts join the list for the report, in order of brightness with the rest.
+    candidatas.insert(candidatas.end(), artefactos.begin(), artefactos.end());
+    std::stable_sort(candidatas.begin(), candidatas.end(),
+                     [](const TCandidata& a, const TCandidata& b) { return a.flujo > b.flujo; });
+    Resumir(Placa, c.region, candidatas, pausa, r);
     return r;
 }

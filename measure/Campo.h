@@ -3,32 +3,47 @@
 // Focus figures of a whole frame: the median FWHM, HFD and peak over its usable stars, for
 // frames that hold a field rather than one star. Found and measured with SEP; each fitted
 // star's FWHM is the window's own Gaussian fit.
+#include "EstrellaCampo.h"
 #include "UTPlaca.h"
 
 #include <cstdint>
 #include <functional>
 #include <vector>
 
-struct TEstrellaCampo {
-    double X = 0, Y = 0; // centre, frame pixels (of a ring, the ring's centre)
-    // The window's fit when Ajustada; 10 for an HFD of 10 or more (no fit runs, as in the
-    // window); 0 for a star past the brightest ones that are fitted.
-    float FWHM = 0;
-    double HFD = 0;      // twice the half-flux radius, the whole image (a whole ring)
-    int32_t Maximo = 0;  // largest pixel value of the star, background included
-    char Calidad = ' ';  // the fit's flag; ' ' also when no fit ran
-    bool Ajustada = false;
+// Why a candidate of the detection was left out.
+enum class TMotivo {
+    Caliente,    // no optics forms it: a hot pixel, pair or cluster, a cosmic-ray hit
+    SinLuz,      // no light above its sky once the artefacts are out
+    Saturada,    // a pixel above Saturacion, its own or a neighbour's inside the fit box
+    Borde,       // its aperture or fit box is cut by the frame's edge or its zero padding
+    Alargada,    // axis ratio above 2: a blend, a trail, a streak
+    CieloDesigual, // the aperture's outer fifth holds light: a sky that is not level there
+    Difusa,      // a soft lump far wider than any star, without a defocused pupil's edge: cloud, glow
+    Vecina,      // another object's centre inside its aperture
+    LejosDeMediana, // its HFD off the frame's median HFD by more than a factor of 2
+    SinAjuste,   // the Gaussian fit could not be computed
+    Sobrante,    // past the stars the medians need, or past the sample of a dense field
+};
+
+struct TRechazada {
+    double X = 0, Y = 0; // frame pixels, as far as the measurement got
+    double HFD = 0;      // 0 when it was left out before its radii were measured
+    int32_t Maximo = 0;  // largest pixel value, background included
+    TMotivo Motivo = TMotivo::Caliente;
 };
 
 struct TMedidaCampo {
     // The stars used, brightest first: up to 200 isolated, unsaturated star images, none of
-    // them a hot pixel, cluster, cosmic ray, blend or trail.
+    // them a hot pixel, cluster, cosmic ray, blend or trail. A field with more is sampled,
+    // the stars measured spread over the whole frame (at most 600 candidates tried).
     std::vector<TEstrellaCampo> Estrellas;
+    // Every other candidate of the detection, brightest first, with the first reason found.
+    std::vector<TRechazada> Rechazadas;
     double Fondo = 0; // global background level (zero padding left out)
     // Medians over Estrellas, 0 when there is none. HFD and Maximo over all of them; FWHM
-    // over the fitted stars only (the brightest 10 with an HFD below 10), and exactly 10 when
-    // the median HFD is 10 or more or no star could be fitted: the window's value for a
-    // blurred star, never a mixture of fits and that placeholder.
+    // over the fitted stars only (the brightest 10 with an HFD below FWHMBorrosa), and exactly
+    // FWHMBorrosa when the median HFD is that or more or no star could be fitted: the
+    // window's value for a blurred star, never a mixture of fits and that placeholder.
     float FWHM = 0;
     double HFD = 0;
     int32_t Maximo = 0;

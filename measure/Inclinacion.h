@@ -3,7 +3,7 @@
 // Tilt and curvature of the focal plane from the stars of one field: the median HFD of each
 // ninth of the frame (a 3 × 3 grid of thirds), the worst corner against the best and the edge
 // against the centre.
-#include "Campo.h"
+#include "EstrellaCampo.h"
 
 #include <array>
 #include <optional>

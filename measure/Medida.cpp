@@ -276,7 +276,7 @@ int32_t RadioAjuste(double HFD) {
 
 float ElegirFWHM(TPlaca& Placa, double HFD, double CentroideX, double CentroideY, char& Calidad) {
     Calidad = ' ';
-    if (HFD >= 10.0) return 10.0f;
+    if (HFD >= FWHMBorrosa) return FWHMBorrosa;
     const int32_t CentroX = Redondear(CentroideX);
     const int32_t CentroY = Redondear(CentroideY);
     const int32_t Radio = RadioAjuste(HFD);

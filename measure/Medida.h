@@ -10,6 +10,10 @@
 // The window's saturation level: a star with a pixel above it has a flattened top.
 constexpr int32_t Saturacion = 60000;
 
+// A star whose HFD is this or more is too blurred for the Gaussian fit: its FWHM is given as
+// this same value, which the window and the analyses read as "too wide to fit".
+constexpr float FWHMBorrosa = 10.0f;
+
 // Measurement state of one frame. The box bounds are inclusive and never clipped to the
 // frame: positions outside it read 0.
 struct TMedida {
@@ -45,8 +49,6 @@ double InterpolarHFD(const TListaAcumulada& ListaAcumulada, char Decimal);
 
 // Half-size of the fit window for a half-flux diameter.
 int32_t RadioAjuste(double HFD);
-// The FWHM given for a star too blurred to fit (an HFD of 10 or more): a mark, not a width.
-constexpr float FWHMBorrosa = 10;
 // FWHMBorrosa for a diameter of 10 or more, else the fitted FWHM; Calidad is the fit's flag, or ' '
 // when no fit ran.
 float ElegirFWHM(TPlaca& Placa, double HFD, double CentroideX, double CentroideY, char& Calidad);

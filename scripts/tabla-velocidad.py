@@ -6,7 +6,7 @@ Usage: scripts/tabla-velocidad.py [--bench FILE.json] [NAME=VALUE...]
 FILE.json is quorvel_bench's JSON output with median aggregates. The figures measured outside
 it, processor milliseconds per frame unless said otherwise: medir/WxH, python/WxH, campo/WxH,
 pycampo/WxH (quorvel-medir, the Python pipeline, quorvel-medir --campo and the Python field
-pipeline), tramo and tramo_campo (the window's longest stretches), medida_campo (MedirCampo
+pipeline), denso/WxH and pydenso/WxH (the same two on dense fields of 1800 stars), tramo and tramo_campo (the window's longest stretches), medida_campo (MedirCampo
 alone) and memoria_campo (the peak resident size of --campo at 9576 x 6388, in KiB).
 A figure not given shows as "—".
 """
@@ -96,6 +96,14 @@ def main():
          comparada("campo"))
     fila("Python field pipeline (astropy, sep), per frame", comparada("pycampo"))
     fila("Python field pipeline ÷ `quorvel-medir --campo`", cociente("pycampo", "campo"))
+    fila("`quorvel-medir --campo`, dense fields of 1800 stars, per frame", comparada("denso"))
+    fila("Python field pipeline, dense fields, per frame", comparada("pydenso"))
+    fila("Python field pipeline ÷ `quorvel-medir --campo`, dense", cociente("pydenso", "denso"))
+    fila("dense ÷ sparse field, `quorvel-medir --campo`", cociente("denso", "campo"))
+    fila("dense ÷ sparse field, `MedirCampo` alone",
+         [f"{d / r:.2f} ×" if d and r else RAYA
+          for d, r in ((tiempos.get(f"BM_MedirCampo/{t}/1800"), tiempos.get(f"BM_MedirCampo/{t}/200"))
+                       for t in TAMANOS[:2])] + [""])
     kib = tiempos.get("memoria_campo")
     celda = RAYA
     if kib:

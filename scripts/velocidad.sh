@@ -3,8 +3,10 @@
 # Prints DESARROLLO.md's speed table as Markdown, from one run on this machine: the read floor,
 # the loader, cfitsio, the measurement and load + measurement with their ratios to the floor,
 # the fit, quorvel-medir next to the Python pipeline, quorvel-medir --campo next to the Python
-# field pipeline on fields of 200 stars and its peak memory on a 9576 x 6388 field of 3000
-# stars, and the window's longest stretch without processing messages, in both modes.
+# field pipeline on fields of 200 and of 1800 stars, the dense field's cost against the sparse
+# one's (also MedirCampo alone, in the benchmark BM_MedirCampo), its peak memory on a
+# 9576 x 6388 field of 3000 stars, and the window's longest stretch without processing
+# messages, in both modes.
 # Processor time (user + system) throughout, medians; a figure that could not be measured shows
 # as "—". Builds BUILD as a release build first; takes a few minutes. The Python pipelines and
 # /usr/bin/time come with ./setup.sh --bench.
@@ -74,13 +76,13 @@ python_ms() {
 if ! $solo_python; then
     echo "Midiendo los benchmarks..." >&2
     "$build/bench/quorvel_bench" \
-        --benchmark_filter='^BM_(Suelo|LeerFits|Cfitsio|Medir|CargarYMedir|AjustarGauss)(/|$)' \
+        --benchmark_filter='^BM_(Suelo|LeerFits|Cfitsio|Medir|CargarYMedir|AjustarGauss|MedirCampo)(/|$)' \
         --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
         --benchmark_out="$carpeta/bench.json" --benchmark_out_format=json >/dev/null
 fi
 
 # The same 20 copies of one frame for quorvel-medir and Python: a single star, then a field of
-# 200 Moffat stars (beta 3.5, FWHM 3 px: sigma 3 / 2.3548).
+# 200 Moffat stars (beta 3.5, FWHM 3 px: sigma 3 / 2.3548), then a dense one of 1800.
 for tamano in 1920x1080 6000x4000; do
     echo "quorvel-medir y Python a $tamano..." >&2
     copias_de --ancho "${tamano%x*}" --alto "${tamano#*x}" --sigma-min 2 --sigma-max 2
@@ -90,6 +92,11 @@ for tamano in 1920x1080 6000x4000; do
         --sigma-min 1.274 --sigma-max 1.274
     cifra "campo/$tamano" "$(mediana_de_5 --campo)" "quorvel-medir no midió las $copias fotos"
     cifra "pycampo/$tamano" "$(python_ms bench/pipeline_campo.py)" "¿./setup.sh --bench?"
+    # A dense field of the same frame: 1800 stars.
+    copias_de --ancho "${tamano%x*}" --alto "${tamano#*x}" --campo 1800 --moffat 3.5 \
+        --sigma-min 1.274 --sigma-max 1.274
+    cifra "denso/$tamano" "$(mediana_de_5 --campo)" "quorvel-medir no midió las $copias fotos"
+    cifra "pydenso/$tamano" "$(python_ms bench/pipeline_campo.py)" "¿./setup.sh --bench?"
 done
 rm -f "$carpeta"/*.fits
 

@@ -14,6 +14,7 @@
 #include <clocale>
 #include <cstdlib>
 #include <exception>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,7 @@ namespace {
 
 const char* const Ayuda =
     "Uso: quorvel-medir [--csv] FICHERO...\n"
-    "     quorvel-medir --campo [--csv] [--estrellas] FICHERO...\n"
+    "     quorvel-medir --campo [--csv] [--estrellas [--rechazadas]] FICHERO...\n"
     "     quorvel-medir --curva [--campo] [--csv] [--grafico IMAGEN] FICHERO...\n"
     "     quorvel-medir --inclinacion [--csv] [--grafico IMAGEN] FICHERO...\n"
     "Carga cada foto FITS de 16 bits, localiza su estrella y escribe una fila por fichero con\n"
@@ -41,6 +42,9 @@ const char* const Ayuda =
     "                   demasiado anchas para ajustarlas, como en la ventana\n"
     "      --estrellas  con --campo: una fila por estrella usada, con su posición y calidad\n"
     "                   (FWHM 0 en las que no se ajustan: solo las 10 más brillantes)\n"
+    "      --rechazadas con --estrellas: tras las usadas, una fila por cada candidata que se\n"
+    "                   dejó fuera, con su posición y el motivo en la columna Motivo (vacía en\n"
+    "                   las usadas)\n"
     "      --curva      una serie de enfoque: ajusta la hipérbola HFD(x) = a·√(1 + ((x − p)/b)²)\n"
     "                   al HFD y aparte a la FWHM, con x la posición del enfocador (FOCUSPOS, si\n"
     "                   no FOCPOS) o el orden del fichero; una fila por figura con la mejor\n"
@@ -59,6 +63,24 @@ const char* const Ayuda =
     "      --           lo que sigue son ficheros, aunque empiece por '-'\n";
 
 const char* const Programa = "quorvel-medir";
+
+// Why a candidate was left out, as the user reads it.
+const char* TextoMotivo(TMotivo m) {
+    switch (m) {
+    case TMotivo::Caliente: return "píxel caliente";
+    case TMotivo::SinLuz: return "sin luz sobre el cielo";
+    case TMotivo::Saturada: return "saturada";
+    case TMotivo::Borde: return "junto al borde";
+    case TMotivo::Alargada: return "alargada";
+    case TMotivo::CieloDesigual: return "cielo desigual";
+    case TMotivo::Difusa: return "sin perfil de estrella";
+    case TMotivo::Vecina: return "vecina cercana";
+    case TMotivo::LejosDeMediana: return "lejos del HFD típico";
+    case TMotivo::SinAjuste: return "sin ajuste";
+    case TMotivo::Sobrante: return "sobrante";
+    }
+    return "";
+}
 
 [[noreturn]] void MalUso(const std::string& motivo) {
     ::MalUso(Programa, motivo);
@@ -98,7 +120,7 @@ char DecimalDelUsuario() {
 
 int main(int argc, char** argv) {
     AvisarErroresNoCapturados(Programa);
-    bool csv = false, campo = false, estrellas = false, opciones = true;
+    bool csv = false, campo = false, estrellas = false, rechazadas = false, opciones = true;
     bool curva = false, inclinacion = false;
     std::string grafico;
     std::vector<std::string> ficheros;
@@ -118,6 +140,8 @@ int main(int argc, char** argv) {
             campo = true;
         } else if (opciones && a == "--estrellas") {
             estrellas = true;
+        } else if (opciones && a == "--rechazadas") {
+            rechazadas = true;
         } else if (opciones && a == "--curva") {
             curva = true;
         } else if (opciones && a == "--inclinacion") {
@@ -133,6 +157,7 @@ int main(int argc, char** argv) {
     }
     if (ficheros.empty()) MalUso("falta al menos un fichero");
     if (estrellas && !campo) MalUso("--estrellas necesita --campo");
+    if (rechazadas && !estrellas) MalUso("--rechazadas necesita --campo --estrellas");
     if (curva && inclinacion) MalUso("--curva y --inclinacion no van juntas");
     if (estrellas && (curva || inclinacion))
         MalUso("--estrellas no va con --curva ni --inclinacion");
@@ -152,11 +177,12 @@ int main(int argc, char** argv) {
     if (curva) return Terminar(Programa, AnalizarCurva(ficheros, campo, salida));
     if (inclinacion) return Terminar(Programa, AnalizarInclinacion(ficheros, salida));
 
+    std::vector<std::string> columnasEstrella{"Archivo", "X", "Y", "FWHM", "HFD", "Maximo", "Calidad"};
+    if (rechazadas) columnasEstrella.push_back("Motivo");
     if (campo)
-        Fila(estrellas
-                 ? std::vector<std::string>{"Archivo", "X", "Y", "FWHM", "HFD", "Maximo", "Calidad"}
-                 : std::vector<std::string>{"Archivo", "Estrellas", "FWHM", "HFD", "Maximo",
-                                            "Fondo"},
+        Fila(estrellas ? columnasEstrella
+                       : std::vector<std::string>{"Archivo", "Estrellas", "FWHM", "HFD", "Maximo",
+                                                  "Fondo"},
              csv);
     else
         Fila({"Archivo", "Maximo", "FWHM", "HFD", "CentroideX", "CentroideY", "Fondo", "Calidad"},
@@ -173,18 +199,29 @@ int main(int argc, char** argv) {
                  csv);
             return;
         }
-        const TMedidaCampo m = MedirCampoConEstrellas(Placa);
+        const TMedidaCampo m = MedirCampo(Placa);
         if (estrellas) {
-            for (const TEstrellaCampo& e : m.Estrellas)
-                Fila({fichero, numero(e.X, "0.000"), numero(e.Y, "0.000"), numero(e.FWHM, "0.000"),
-                      numero(e.HFD, "0.000"), FormatearEntero(e.Maximo), std::string(1, e.Calidad)},
-                     csv);
-        } else {
+            for (const TEstrellaCampo& e : m.Estrellas) {
+                std::vector<std::string> f{fichero, numero(e.X, "0.000"), numero(e.Y, "0.000"),
+                                           numero(e.FWHM, "0.000"), numero(e.HFD, "0.000"),
+                                           FormatearEntero(e.Maximo), std::string(1, e.Calidad)};
+                if (rechazadas) f.push_back("");
+                Fila(f, csv);
+            }
+            // What was left out has no FWHM or quality, and an HFD only once measured.
+            if (rechazadas)
+                for (const TRechazada& e : m.Rechazadas)
+                    Fila({fichero, numero(e.X, "0.000"), numero(e.Y, "0.000"), "",
+                          e.HFD > 0 ? numero(e.HFD, "0.000") : "", FormatearEntero(e.Maximo), "",
+                          TextoMotivo(e.Motivo)},
+                         csv);
+        }
+        if (m.Estrellas.empty()) throw std::runtime_error("ninguna estrella medible");
+        if (!estrellas)
             Fila({fichero, FormatearEntero(static_cast<int64_t>(m.Estrellas.size())),
                   numero(m.FWHM, "0.000"), numero(m.HFD, "0.000"), FormatearEntero(m.Maximo),
                   numero(m.Fondo, "0.00")},
                  csv);
-        }
     });
     return Terminar(Programa, estado);
 }

@@ -76,6 +76,7 @@ TEST(Listado, OrdenDeLaCamara) {
         {"M31_L_0.5s_9.fits", "M31_L_0.5s_10.fits", "m31_l_1s_1.fits"},
         {"a.fits", "A1.fits", "a2.fits", "A10.fits", "b.fits"},
         {"f_01.fits", "f_1.fits", "f_001b.fits", "f_2.fits"}, // level by value: bytes decide
+        {"a.fit", "a.fits", "a1.fit"}, // a name that ends first comes first
     };
     std::mt19937 azar(7);
     for (const auto& orden : series) {

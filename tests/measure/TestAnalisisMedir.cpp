@@ -67,7 +67,8 @@ const std::vector<std::string> CabeceraCurva{"Figura", "Mejor",     "Minimo",  "
                                              "Puntos", "Izquierda", "Derecha", "Estado"};
 
 TEST_F(AnalisisMedir, PositionFromFocusposFocposOrPlace) {
-    // The same frames, positions 500 + 20 i as FOCUSPOS (integer), as FOCPOS (real), or none.
+    // The same frames, positions 500 + 20 i as FOCUSPOS (integer), as FOCPOS (real), or none;
+    // with both, FOCUSPOS.
     struct Caso {
         const char* que;
         std::function<std::vector<std::string>(int)> tarjetas;
@@ -83,6 +84,12 @@ TEST_F(AnalisisMedir, PositionFromFocusposFocposOrPlace) {
          },
          500, 20},
         {"none", Ninguna, 1, 1},
+        {"both: FOCUSPOS, not FOCPOS",
+         [](int i) {
+             return std::vector{TarjetaFits("FOCPOS", std::to_string(9000 - 7 * i) + ".0"),
+                                TarjetaFits("FOCUSPOS", std::to_string(500 + 20 * i))};
+         },
+         500, 20},
     };
     for (const Caso& c : casos) {
         SCOPED_TRACE(c.que);

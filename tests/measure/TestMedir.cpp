@@ -105,7 +105,8 @@ TEST_F(Medir, Usage) {
         {{"--", "--csv"}, 1, "Archivo\tMaximo", "--csv: No se encuentra el fichero --csv"},
         {{"--campo"}, 2, "", "falta al menos un fichero"},
         {{"--estrellas", "x.fits"}, 2, "", "--estrellas necesita --campo"},
-        {{"--help"}, 0, "quorvel-medir --campo [--csv] [--estrellas] FICHERO...", ""},
+        {{"--help"}, 0, "quorvel-medir --campo [--csv] [--estrellas [--rechazadas]] FICHERO...", ""},
+        {{"--campo", "--rechazadas", "x.fits"}, 2, "", "--rechazadas necesita --campo --estrellas"},
         {{"--campo", "--estrellas", "--", "--x"}, 1, "Archivo\tX\tY\tFWHM", "--x: No se encuentra"},
     };
     for (const Caso& c : casos) {
@@ -151,6 +152,37 @@ TEST_F(Medir, FieldModeRowsPerFileOrPerStar) {
                     FormatearNumero(e.HFD, "0.000") + "," + std::to_string(e.Maximo) + "," +
                     e.Calidad + "\r\n";
     EXPECT_EQ(r.salida, esperada);
+}
+
+TEST_F(Medir, RejectedCandidatesFollowTheStarsWithTheirReason) {
+    // A star, a saturated star and a hot pixel; then a frame of a hot pixel alone, which has
+    // its row and still no figure.
+    TEscena escena;
+    escena.ancho = 300, escena.alto = 200, escena.sigmaMin = 1.5;
+    escena.estrellas = {{60.3, 50.7, 9000}, {200.6, 120.2, 200000}};
+    std::mt19937_64 azar(4);
+    Cuentas c(300, 200, ExponerCampo(escena, 1.5, azar));
+    c(150, 160) = 40000;
+    const std::string campo = Guardar(c, "c.fits");
+    Cuentas solo(100, 100, 250);
+    solo(50, 40) = 30000;
+    const std::string caliente = Guardar(solo, "caliente.fits");
+
+    const Resultado r = Correr({"--campo", "--estrellas", "--rechazadas", "--csv", campo, caliente});
+    EXPECT_EQ(r.estado, 1);
+    EXPECT_EQ(r.errores, "quorvel-medir: " + caliente + ": ninguna estrella medible\n");
+    const auto filas = Lineas(r.salida);
+    ASSERT_EQ(filas.size(), 5u);
+    EXPECT_EQ(filas[0], "Archivo,X,Y,FWHM,HFD,Maximo,Calidad,Motivo\r");
+    EXPECT_EQ(filas[1].rfind(campo + ",60.3", 0), 0u) << filas[1];
+    EXPECT_EQ(filas[1].substr(filas[1].size() - 4), ", ,\r") << filas[1]; // a good fit, no Motivo
+    // Brightest first: the saturated star, then the hot pixel; neither has an FWHM.
+    EXPECT_EQ(filas[2].rfind(campo + ",200.", 0), 0u) << filas[2];
+    EXPECT_NE(filas[2].find(",,"), std::string::npos) << filas[2];
+    EXPECT_EQ(filas[2].substr(filas[2].size() - 10), ",saturada\r") << filas[2];
+    EXPECT_EQ(filas[3].rfind(campo + ",150.5", 0), 0u) << filas[3];
+    EXPECT_NE(filas[3].find(",,,40000,,píxel caliente\r"), std::string::npos) << filas[3];
+    EXPECT_EQ(filas[4], caliente + ",50.500,40.500,,,30000,,píxel caliente\r");
 }
 
 } // namespace
