@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Campo.h"
 
+#include "Camara.h"
 #include "Medida.h"
 #include "Mediana.h"
 #include "Numeros.h"
@@ -404,9 +405,11 @@ TMedidaCampo MedirCampo(TPlaca& Placa, const std::function<void()>& Pausa) {
         if (Pausa) Pausa();
     };
     TMedidaCampo r;
-    const int w = Placa.Ancho(), h = Placa.Alto();
+    // A colour mosaic is measured on superpixels, and every frame against its camera's clip.
+    const TFotoMedible medible = FotoMedible(Placa);
+    const int w = medible.ancho, h = medible.alto;
     if (w < 8 || h < 8) return r; // too small for a star with a border of sky
-    const uint16_t* matriz = Imagen.Datos();
+    const uint16_t* matriz = medible.datos;
     const TRegion region = SinRelleno(matriz, w, h);
     pausa();
     // Too small for a star with a border of sky, or one tile of background at least.
@@ -546,7 +549,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa, const std::function<void()>& Pausa) {
         const double cx = fuera.empty() ? enFoto(d.x, region.x0) : sx / luz;
         const double cy = fuera.empty() ? enFoto(d.y, region.y0) : sy / luz;
         const bool usable = !d.truncada && d.b > 0 && d.a <= ElongacionMaxima * d.b &&
-                            maximo <= Saturacion;
+                            maximo < medible.saturada;
         candidatas.push_back({cx, cy, d.flujo, f * d.a, maximo, usable});
     }
     std::stable_sort(candidatas.begin(), candidatas.end(),
@@ -693,7 +696,8 @@ TMedidaCampo MedirCampo(TPlaca& Placa, const std::function<void()>& Pausa) {
                 continue;
             pausa();
             try {
-                s.FWHM = ElegirFWHM(Placa, s.HFD, e.x, e.y, s.Calidad);
+                s.FWHM = ElegirFWHM(Placa, s.HFD, e.x, e.y, s.Calidad, medible.saturada - 1,
+                                    *medible.area);
             } catch (const std::runtime_error&) {
                 continue; // a fit that cannot be computed (no light above the sky)
             }
@@ -711,5 +715,6 @@ TMedidaCampo MedirCampo(TPlaca& Placa, const std::function<void()>& Pausa) {
     r.Maximo = Redondear(Mediana(picos));
     r.FWHM = r.HFD >= 10 || fwhm.empty() ? 10.0f : static_cast<float>(Mediana(fwhm));
     r.Ajustadas = static_cast<int>(fwhm.size());
+    AFotoOriginal(medible, r);
     return r;
 }

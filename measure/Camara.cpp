@@ -1,0 +1,176 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "Camara.h"
+
+#include "Errores.h"
+#include "Medida.h"
+#include "Mediana.h"
+#include "Numeros.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The four tiles a colour mosaic is named by, read row by row from its first pixel.
+bool EsMosaico(std::string v) {
+    std::transform(v.begin(), v.end(), v.begin(), [](unsigned char c) { return std::toupper(c); });
+    return v == "RGGB" || v == "GRBG" || v == "GBRG" || v == "BGGR";
+}
+
+// A header value, empty when the card is missing or blank.
+std::string Clave(const TPlaca& Placa, const char* nombre) {
+    try {
+        return Placa.LeerClave(nombre);
+    } catch (const ErrorRango&) {
+        return {};
+    }
+}
+
+// The sky of the frame, from up to 128 x 128 of its 2 x 2 tiles spread over it: each place
+// of the tile apart (a colour mosaic's filters give them their own levels) and all together.
+struct TCielo {
+    std::array<double, 4> nivel{}; // the mean of each place, within 3 sigma of its median
+    double mediana = 0, sigma = 0; // all places; sigma the largest of the places'
+};
+TCielo Cielo(const uint16_t* datos, int ancho, int alto) {
+    std::array<std::vector<double>, 4> lugar;
+    const int pasoX = std::max(1, ancho / 2 / 128), pasoY = std::max(1, alto / 2 / 128);
+    for (int j = 0; 2 * j + 1 < alto; j += pasoY)
+        for (int i = 0; 2 * i + 1 < ancho; i += pasoX)
+            for (int k = 0; k < 4; ++k)
+                lugar[size_t(k)].push_back(datos[size_t(2 * j + k / 2) * ancho + 2 * i + k % 2]);
+    TCielo c;
+    std::vector<double> todos;
+    for (int k = 0; k < 4; ++k) {
+        std::vector<double>& v = lugar[size_t(k)];
+        const double m = Mediana(v);
+        std::vector<double> desvios(v.size());
+        std::transform(v.begin(), v.end(), desvios.begin(), [m](double x) { return std::fabs(x - m); });
+        // The median absolute deviation of a normal noise is 0.6745 sigma; counts are whole,
+        // so a sigma below half a count is a quantised flat sky.
+        const double s = std::max(0.5, Mediana(desvios) / 0.6745);
+        double suma = 0;
+        int n = 0;
+        for (const double x : v)
+            if (std::fabs(x - m) <= 3 * s) suma += x, ++n;
+        c.nivel[size_t(k)] = n ? suma / n : m;
+        c.sigma = std::max(c.sigma, s);
+        todos.insert(todos.end(), v.begin(), v.end());
+    }
+    c.mediana = Mediana(std::move(todos));
+    return c;
+}
+
+// A plateau at the top of the data: at least this many pixels at the one largest value, and
+// that value far above the sky. Noise gives a star's brightest pixel a value of its own; a
+// clipped star spreads the clip level over its core, and a warm pixel that clips adds to it.
+constexpr size_t PixelesMeseta = 3;
+constexpr double MesetaSobreCielo = 20; // sigmas
+
+// The diameter (HFD or FWHM) in frame pixels of one measured on superpixels. Each superpixel
+// is the mean of a 2 x 2 block: besides the factor 2, that blurs the image by the mean of two
+// points a pixel apart along each axis, a variance of 1/4 px^2, which adds 5.545 / 4 px^2 to
+// the square of a Gaussian image's diameter. It is taken back out.
+double DiametroEnFoto(double d) {
+    return std::sqrt(std::max(0.0, 4 * d * d - 5.545 / 4));
+}
+
+} // namespace
+
+bool MosaicoEnCabecera(const TPlaca& Placa) {
+    return EsMosaico(Clave(Placa, "BAYERPAT")) || EsMosaico(Clave(Placa, "COLORTYP"));
+}
+
+bool MosaicoEnCielo(const uint16_t* datos, int ancho, int alto) {
+    if (ancho < 4 || alto < 4) return false;
+    const TCielo c = Cielo(datos, ancho, alto);
+    const auto [menor, mayor] = std::minmax_element(c.nivel.begin(), c.nivel.end());
+    const double salto = *mayor - *menor;
+    // The two greens of every tile lie on one diagonal and see the same sky; a mono sensor's
+    // odd and even columns or rows that differ leave both diagonals apart.
+    const double verdes = std::min(std::fabs(c.nivel[0] - c.nivel[3]), std::fabs(c.nivel[1] - c.nivel[2]));
+    return salto >= std::max(1.0, 0.5 * c.sigma) && verdes <= 0.25 * salto;
+}
+
+int32_t NivelSaturacion(const TPlaca& Placa, const uint16_t* datos, int ancho, int alto) {
+    int32_t nivel = Saturacion + 1;
+    for (const char* nombre : {"SATURATE", "DATAMAX"}) {
+        const std::string v = Clave(Placa, nombre);
+        if (!EsNumero(v)) continue;
+        const double x = ConvertirNumero(v);
+        if (x >= 1 && x < nivel) nivel = int32_t(std::ceil(x));
+    }
+    const size_t n = size_t(ancho) * size_t(alto);
+    if (n == 0) return nivel;
+    const uint16_t tope = *std::max_element(datos, datos + n);
+    if (tope >= nivel || size_t(std::count(datos, datos + n, tope)) < PixelesMeseta) return nivel;
+    const TCielo c = Cielo(datos, ancho, alto);
+    return tope > c.mediana + MesetaSobreCielo * c.sigma ? tope : nivel;
+}
+
+TFotoMedible FotoMedible(const TPlaca& Placa) {
+    TFotoMedible f;
+    f.area = &Imagen;
+    f.datos = Imagen.Datos();
+    f.ancho = Placa.Ancho();
+    f.alto = Placa.Alto();
+    if (!f.datos) return f;
+    f.saturada = NivelSaturacion(Placa, f.datos, f.ancho, f.alto);
+    f.mosaico = f.ancho >= 16 && f.alto >= 16 &&
+                (MosaicoEnCabecera(Placa) || MosaicoEnCielo(f.datos, f.ancho, f.alto));
+    if (!f.mosaico) return f;
+    // Any 2 x 2 block of the mosaic holds each filter once, whatever the tile and its offset
+    // (XBAYROFF, YBAYROFF): the blocks are taken from the first pixel.
+    const int w = f.ancho / 2, h = f.alto / 2;
+    try {
+        f.superpixeles = std::make_unique<FITSImageArea>();
+        f.superpixeles->Asignar(size_t(w), size_t(h));
+    } catch (const std::bad_alloc&) {
+        throw std::runtime_error("memoria insuficiente para medir el campo");
+    }
+    uint16_t* s = f.superpixeles->Datos();
+    const uint16_t* m = f.datos;
+    const int32_t techo = f.saturada;
+    for (int j = 0; j < h; ++j) {
+        const uint16_t* a = m + size_t(2 * j) * f.ancho;
+        const uint16_t* b = a + f.ancho;
+        for (int i = 0; i < w; ++i) {
+            const int32_t p[4] = {a[2 * i], a[2 * i + 1], b[2 * i], b[2 * i + 1]};
+            const int32_t menor = std::min({p[0], p[1], p[2], p[3]});
+            const int32_t mayor = std::max({p[0], p[1], p[2], p[3]});
+            // A block that clips anywhere is clipped; one that touches zero padding is padding.
+            s[size_t(j) * w + i] = uint16_t(mayor >= techo ? techo
+                                            : menor == 0   ? 0
+                                                           : (p[0] + p[1] + p[2] + p[3] + 2) / 4);
+        }
+    }
+    f.area = f.superpixeles.get();
+    f.datos = s;
+    f.ancho = w;
+    f.alto = h;
+    return f;
+}
+
+void AFotoOriginal(const TFotoMedible& Foto, TMedidaCampo& Medida) {
+    if (!Foto.mosaico) return;
+    std::vector<double> hfd, fwhm;
+    for (TEstrellaCampo& e : Medida.Estrellas) {
+        // Superpixel i covers frame pixels 2 i and 2 i + 1.
+        e.X = 2 * e.X + 0.5;
+        e.Y = 2 * e.Y + 0.5;
+        e.HFD = DiametroEnFoto(e.HFD);
+        if (e.Ajustada) e.FWHM = float(DiametroEnFoto(e.FWHM));
+        if (e.HFD >= 10 && e.FWHM != 10) e.FWHM = 10, e.Ajustada = false, e.Calidad = ' ';
+        hfd.push_back(e.HFD);
+        if (e.Ajustada) fwhm.push_back(e.FWHM);
+    }
+    if (Medida.Estrellas.empty()) return;
+    Medida.HFD = Mediana(hfd);
+    Medida.FWHM = Medida.HFD >= 10 || fwhm.empty() ? 10.0f : float(Mediana(fwhm));
+    Medida.Ajustadas = int(fwhm.size());
+}
