@@ -72,6 +72,30 @@ TCielo Cielo(const uint16_t* datos, int ancho, int alto) {
 constexpr size_t PixelesMeseta = 3;
 constexpr double MesetaSobreCielo = 20; // sigmas
 
+// A warm pixel of a colour mosaic: far above its filter's sky, with two of the four pixels
+// beside it (other filters) at the sky; the other two may be warm as well, in a pair or a
+// cluster. The sharpest star image optics form puts a seventh of its peak on each of them, a
+// filter passing a third as much still a twentieth, so that the two faintest together hold
+// a tenth of the peak's light; a warm pixel's, the sky's noise. The block means would
+// otherwise spread it over 2 x 2 pixels, the size of a sharp star.
+constexpr double CalienteSobreCielo = 30, VecinosDeCaliente = 0.04; // sigmas; of the excess
+std::vector<size_t> Calientes(const uint16_t* datos, int ancho, int alto, const TCielo& c) {
+    std::vector<size_t> r;
+    const auto exceso = [&](int x, int y) {
+        return datos[size_t(y) * ancho + x] - c.nivel[size_t(y % 2 * 2 + x % 2)];
+    };
+    const double umbral = CalienteSobreCielo * c.sigma;
+    for (int y = 1; y + 1 < alto; ++y)
+        for (int x = 1; x + 1 < ancho; ++x) {
+            const double e = exceso(x, y);
+            if (e < umbral) continue;
+            std::array<double, 4> v = {exceso(x - 1, y), exceso(x + 1, y), exceso(x, y - 1), exceso(x, y + 1)};
+            std::sort(v.begin(), v.end());
+            if (v[0] + v[1] < std::max(VecinosDeCaliente * e, 3 * c.sigma)) r.push_back(size_t(y) * ancho + x);
+        }
+    return r;
+}
+
 // Two passes over the whole frame, written as loops of 16 lanes of fixed length, which the
 // compiler vectorises at -O2 (the signed maximum, as the baseline instruction set has no
 // unsigned one): a few milliseconds on the largest frames.
@@ -99,12 +123,12 @@ size_t Contar(const uint16_t* datos, size_t n, uint16_t valor) {
     return r;
 }
 
-// The diameter (HFD or FWHM) in frame pixels of one measured on superpixels. Each superpixel
-// is the mean of a 2 x 2 block: besides the factor 2, that blurs the image by the mean of two
-// points a pixel apart along each axis, a variance of 1/4 px^2, which adds 5.545 / 4 px^2 to
-// the square of a Gaussian image's diameter. It is taken back out.
+// The diameter (HFD or FWHM) of the image itself from one measured on the means of 2 x 2
+// blocks: each mean blurs the image by the mean of two points a pixel apart along each axis, a
+// variance of 1/4 px^2, which adds 5.545 / 4 px^2 to the square of a Gaussian image's
+// diameter. It is taken back out.
 double DiametroEnFoto(double d) {
-    return std::sqrt(std::max(0.0, 4 * d * d - 5.545 / 4));
+    return std::sqrt(std::max(0.0, d * d - 5.545 / 4));
 }
 
 } // namespace
@@ -153,31 +177,46 @@ TFotoMedible FotoMedible(const TPlaca& Placa) {
                 (MosaicoEnCabecera(Placa) || MosaicoEnCielo(f.datos, f.ancho, f.alto));
     if (!f.mosaico) return f;
     // Any 2 x 2 block of the mosaic holds each filter once, whatever the tile and its offset
-    // (XBAYROFF, YBAYROFF): the blocks are taken from the first pixel.
-    const int w = f.ancho / 2, h = f.alto / 2;
+    // (XBAYROFF, YBAYROFF): the mean of the block from each pixel has no mosaic left, at the
+    // frame's own sampling. Blocks that do not overlap (superpixels) would halve it, and the
+    // sharpest colour stars would be narrower than any image optics form.
+    const int w = f.ancho - 1, h = f.alto - 1;
     try {
-        f.superpixeles = std::make_unique<FITSImageArea>();
-        f.superpixeles->Asignar(size_t(w), size_t(h));
+        f.bloques = std::make_unique<FITSImageArea>();
+        f.bloques->Asignar(size_t(w), size_t(h));
     } catch (const std::bad_alloc&) {
         throw std::runtime_error("memoria insuficiente para medir el campo");
     }
-    uint16_t* s = f.superpixeles->Datos();
+    uint16_t* s = f.bloques->Datos();
     const uint16_t* m = f.datos;
     const int32_t techo = f.saturada;
+    // A block that clips anywhere is clipped; one that touches zero padding is padding.
+    const auto media = [techo](int32_t p0, int32_t p1, int32_t p2, int32_t p3) {
+        return uint16_t(std::max({p0, p1, p2, p3}) >= techo  ? techo
+                        : std::min({p0, p1, p2, p3}) == 0 ? 0
+                                                          : (p0 + p1 + p2 + p3 + 2) / 4);
+    };
     for (int j = 0; j < h; ++j) {
-        const uint16_t* a = m + size_t(2 * j) * f.ancho;
+        const uint16_t* a = m + size_t(j) * f.ancho;
         const uint16_t* b = a + f.ancho;
-        for (int i = 0; i < w; ++i) {
-            const int32_t p[4] = {a[2 * i], a[2 * i + 1], b[2 * i], b[2 * i + 1]};
-            const int32_t menor = std::min({p[0], p[1], p[2], p[3]});
-            const int32_t mayor = std::max({p[0], p[1], p[2], p[3]});
-            // A block that clips anywhere is clipped; one that touches zero padding is padding.
-            s[size_t(j) * w + i] = uint16_t(mayor >= techo ? techo
-                                            : menor == 0   ? 0
-                                                           : (p[0] + p[1] + p[2] + p[3] + 2) / 4);
-        }
+        for (int i = 0; i < w; ++i) s[size_t(j) * w + i] = media(a[i], a[i + 1], b[i], b[i + 1]);
     }
-    f.area = f.superpixeles.get();
+    // The blocks of each warm pixel again, with the pixel at its filter's sky.
+    const TCielo cielo = Cielo(m, f.ancho, f.alto);
+    const std::vector<size_t> calientes = Calientes(m, f.ancho, f.alto, cielo);
+    const auto cuenta = [&](int x, int y) {
+        const size_t k = size_t(y) * f.ancho + x;
+        return std::binary_search(calientes.begin(), calientes.end(), k)
+                   ? int32_t(std::lround(cielo.nivel[size_t(y % 2 * 2 + x % 2)]))
+                   : int32_t{m[k]};
+    };
+    for (const size_t k : calientes) {
+        const int x = int(k % size_t(f.ancho)), y = int(k / size_t(f.ancho));
+        for (int j = std::max(0, y - 1); j <= std::min(h - 1, y); ++j)
+            for (int i = std::max(0, x - 1); i <= std::min(w - 1, x); ++i)
+                s[size_t(j) * w + i] = media(cuenta(i, j), cuenta(i + 1, j), cuenta(i, j + 1), cuenta(i + 1, j + 1));
+    }
+    f.area = f.bloques.get();
     f.datos = s;
     f.ancho = w;
     f.alto = h;
@@ -188,9 +227,9 @@ void AFotoOriginal(const TFotoMedible& Foto, TMedidaCampo& Medida) {
     if (!Foto.mosaico) return;
     std::vector<double> hfd, fwhm;
     for (TEstrellaCampo& e : Medida.Estrellas) {
-        // Superpixel i covers frame pixels 2 i and 2 i + 1.
-        e.X = 2 * e.X + 0.5;
-        e.Y = 2 * e.Y + 0.5;
+        // Block i covers frame pixels i and i + 1.
+        e.X += 0.5;
+        e.Y += 0.5;
         e.HFD = DiametroEnFoto(e.HFD);
         if (e.Ajustada) e.FWHM = float(DiametroEnFoto(e.FWHM));
         if (e.HFD >= 10 && e.FWHM != 10) e.FWHM = 10, e.Ajustada = false, e.Calidad = ' ';
