@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <functional>
 #include <cmath>
 #include <new>
 #include <stdexcept>
@@ -72,6 +73,10 @@ TCielo Cielo(const uint16_t* datos, int ancho, int alto) {
 constexpr size_t PixelesMeseta = 3;
 constexpr double MesetaSobreCielo = 20; // sigmas
 
+// Rows of the largest frames worked through between two calls of the pause: a few
+// milliseconds.
+constexpr int FilasEntrePausas = 256;
+
 // A warm pixel of a colour mosaic: far above its filter's sky, with two of the four pixels
 // beside it (other filters) at the sky; the other two may be warm as well, in a pair or a
 // cluster. The sharpest star image optics form puts a seventh of its peak on each of them, a
@@ -79,7 +84,8 @@ constexpr double MesetaSobreCielo = 20; // sigmas
 // a tenth of the peak's light; a warm pixel's, the sky's noise. The block means would
 // otherwise spread it over 2 x 2 pixels, the size of a sharp star.
 constexpr double CalienteSobreCielo = 30, VecinosDeCaliente = 0.04; // sigmas; of the excess
-std::vector<size_t> Calientes(const uint16_t* datos, int ancho, int alto, const TCielo& c) {
+std::vector<size_t> Calientes(const uint16_t* datos, int ancho, int alto, const TCielo& c,
+                              const std::function<void()>& pausa) {
     std::vector<size_t> r;
     const auto exceso = [&](int x, int y) {
         return datos[size_t(y) * ancho + x] - c.nivel[size_t(y % 2 * 2 + x % 2)];
@@ -87,6 +93,7 @@ std::vector<size_t> Calientes(const uint16_t* datos, int ancho, int alto, const 
     const double umbral = CalienteSobreCielo * c.sigma;
     for (int y = 1; y + 1 < alto; ++y)
         for (int x = 1; x + 1 < ancho; ++x) {
+            if (x == 1 && y % FilasEntrePausas == 0) pausa();
             const double e = exceso(x, y);
             if (e < umbral) continue;
             std::array<double, 4> v = {exceso(x - 1, y), exceso(x + 1, y), exceso(x, y - 1), exceso(x, y + 1)};
@@ -165,7 +172,10 @@ int32_t NivelSaturacion(const TPlaca& Placa, const uint16_t* datos, int ancho, i
     return tope > cielo + MesetaSobreCielo * c.sigma ? tope : nivel;
 }
 
-TFotoMedible FotoMedible(const TPlaca& Placa) {
+TFotoMedible FotoMedible(const TPlaca& Placa, const std::function<void()>& Pausa) {
+    const auto pausa = [&Pausa] {
+        if (Pausa) Pausa();
+    };
     TFotoMedible f;
     f.area = &Imagen;
     f.datos = Imagen.Datos();
@@ -176,6 +186,7 @@ TFotoMedible FotoMedible(const TPlaca& Placa) {
     f.mosaico = f.ancho >= 16 && f.alto >= 16 &&
                 (MosaicoEnCabecera(Placa) || MosaicoEnCielo(f.datos, f.ancho, f.alto));
     if (!f.mosaico) return f;
+    pausa();
     // Any 2 x 2 block of the mosaic holds each filter once, whatever the tile and its offset
     // (XBAYROFF, YBAYROFF): the mean of the block from each pixel has no mosaic left, at the
     // frame's own sampling. Blocks that do not overlap (superpixels) would halve it, and the
@@ -197,13 +208,14 @@ TFotoMedible FotoMedible(const TPlaca& Placa) {
                                                           : (p0 + p1 + p2 + p3 + 2) / 4);
     };
     for (int j = 0; j < h; ++j) {
+        if (j % FilasEntrePausas == 0) pausa();
         const uint16_t* a = m + size_t(j) * f.ancho;
         const uint16_t* b = a + f.ancho;
         for (int i = 0; i < w; ++i) s[size_t(j) * w + i] = media(a[i], a[i + 1], b[i], b[i + 1]);
     }
     // The blocks of each warm pixel again, with the pixel at its filter's sky.
     const TCielo cielo = Cielo(m, f.ancho, f.alto);
-    const std::vector<size_t> calientes = Calientes(m, f.ancho, f.alto, cielo);
+    const std::vector<size_t> calientes = Calientes(m, f.ancho, f.alto, cielo, pausa);
     const auto cuenta = [&](int x, int y) {
         const size_t k = size_t(y) * f.ancho + x;
         return std::binary_search(calientes.begin(), calientes.end(), k)

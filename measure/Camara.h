@@ -8,6 +8,7 @@
 #include "UTPlaca.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 // The frame a field is measured on.
@@ -25,8 +26,9 @@ struct TFotoMedible {
 // mosaic the mean of the 2 x 2 block from each pixel, one pixel fewer each way (the clip level
 // where any of its four pixels clips, 0 where one is zero padding), each warm pixel first put
 // back to its filter's sky.
-// Raises std::runtime_error, with a Spanish message, when memory runs out.
-TFotoMedible FotoMedible(const TPlaca& Placa);
+// Raises std::runtime_error, with a Spanish message, when memory runs out. Pausa, when given,
+// is called every few milliseconds of the work on a mosaic, as MedirCampo calls it.
+TFotoMedible FotoMedible(const TPlaca& Placa, const std::function<void()>& Pausa = {});
 
 // Positions, HFD and FWHM of a measurement on the block means as the frame's own, and its
 // medians again. Nothing changes for a mono frame.

@@ -406,7 +406,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa, const std::function<void()>& Pausa) {
     };
     TMedidaCampo r;
     // A colour mosaic is measured on superpixels, and every frame against its camera's clip.
-    const TFotoMedible medible = FotoMedible(Placa);
+    const TFotoMedible medible = FotoMedible(Placa, Pausa);
     const int w = medible.ancho, h = medible.alto;
     if (w < 8 || h < 8) return r; // too small for a star with a border of sky
     const uint16_t* matriz = medible.datos;

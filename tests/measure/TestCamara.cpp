@@ -299,6 +299,21 @@ TEST_F(Camara, SparseColourFieldFindsItsBestFrame) {
     EXPECT_EQ(std::min_element(hfd.begin(), hfd.end()) - hfd.begin(), Fotos / 2);
 }
 
+TEST_F(Camara, TheWindowsPauseRunsWhileAMosaicIsPrepared) {
+    // The block means and the warm pixels of a large colour frame are a whole-frame pass each:
+    // the window's pause runs within them, every 256 rows.
+    TEscena e;
+    e.ancho = 1200, e.alto = 1100, e.mosaico = "RGGB";
+    std::mt19937_64 azar(1);
+    TPlaca placa;
+    Cargar(placa, 1200, 1100, ExponerCampo(e, TFoco{2, 2, 0}, azar));
+    int pausas = 0;
+    const TFotoMedible f = FotoMedible(placa, [&] { ++pausas; });
+    EXPECT_TRUE(f.mosaico);
+    EXPECT_EQ(f.ancho, 1199);
+    EXPECT_GE(pausas, 2 * (1100 / 256));
+}
+
 TEST_F(Camara, MonoFramesAreMeasuredAsTheyAre) {
     // Nothing of a mono frame changes: the measurement is the frame's own pixels; a frame that
     // holds a mosaic gives its stars where they are in the frame, though it is measured on the
