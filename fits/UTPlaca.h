@@ -79,10 +79,12 @@ public:
     void EscribirClave(const std::string& Nombre, const std::string& Valor,
                        const std::string& Comentario);
 
-    // Circular Gaussian fit on a box of Imagen (defined with the measurement).
+    // Circular Gaussian fit on a box of Imagen, or of another matrix made from it (defined
+    // with the measurement).
     void AjustarGauss(int32_t CentroX, int32_t CentroY, int32_t Radio, float& PosX, float& PosY,
                       int32_t& Flujo, int32_t& FondoAjustado, float& SenalRuido,
-                      float& SenalRuidoPico, float& FWHM, char& Calidad, int32_t Saturacion);
+                      float& SenalRuidoPico, float& FWHM, char& Calidad, int32_t Saturacion,
+                      const FITSImageArea& Area = Imagen);
 };
 
 // Appends the cards of one 2880-byte header record to Cabecera, up to its "END" card; true

@@ -253,9 +253,10 @@ void TAjusteGauss::Ajustar(const FITSImageArea& Imagen) {
 
 void TPlaca::AjustarGauss(int32_t CentroX, int32_t CentroY, int32_t Radio, float& PosX, float& PosY,
                           int32_t& Flujo, int32_t& FondoAjustado, float& SenalRuido,
-                          float& SenalRuidoPico, float& FWHM, char& Calidad, int32_t Saturacion) {
+                          float& SenalRuidoPico, float& FWHM, char& Calidad, int32_t Saturacion,
+                          const FITSImageArea& Area) {
     TAjusteGauss ajuste(CentroX, CentroY, Radio, Saturacion);
-    ajuste.Ajustar(Imagen);
+    ajuste.Ajustar(Area);
     const TParametrosGauss& p = ajuste.Actual;
 
     // Written in this order: a failure further down leaves the earlier ones set.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Campo.h"
 
+#include "Camara.h"
 #include "Medida.h"
 #include "Mediana.h"
 #include "Errores.h"
@@ -432,6 +433,7 @@ struct TCampo {
     int w = 0;
     TRegion region;
     int f = 0, bw = 0, bh = 0; // binning, binned width and height
+    int32_t saturada = 0;      // the first value at which the camera clips
     std::unique_ptr<sep_bkg, LiberarFondo> fondo;
     double ruido = 0; // noise of one frame pixel
     std::vector<TDeteccion> detecciones;
@@ -590,7 +592,7 @@ TCandidata Limpiar(const TCampo& c, const TDeteccion& d, bool& artefacto) {
     if (!fuera.empty()) e.x = sx / luz, e.y = sy / luz;
     if (d.truncada) e.motivo = TMotivo::Borde;
     else if (d.singular || !(d.b > 0 && d.a <= ElongacionMaxima * d.b)) e.motivo = TMotivo::Alargada;
-    else if (maximo > Saturacion) e.motivo = TMotivo::Saturada;
+    else if (maximo >= c.saturada) e.motivo = TMotivo::Saturada;
     return e;
 }
 
@@ -796,7 +798,7 @@ void DescartarLejosDeMediana(std::vector<TCandidata>& candidatas) {
 // Step 5, the summary: the window's fit on the brightest usable stars with an HFD below
 // FWHMBorrosa, the stars used, the rejected ones with their reasons (candidatas brightest
 // first), and the medians.
-void Resumir(TPlaca& Placa, const TRegion& g, std::vector<TCandidata>& candidatas,
+void Resumir(TPlaca& Placa, const TFotoMedible& medible, const TRegion& g, std::vector<TCandidata>& candidatas,
              const TPausa& pausa, TMedidaCampo& r) {
     std::vector<double> fwhm, hfd, picos;
     size_t ajustes = 0;
@@ -813,7 +815,8 @@ void Resumir(TPlaca& Placa, const TRegion& g, std::vector<TCandidata>& candidata
             } else {
                 pausa();
                 try {
-                    s.FWHM = ElegirFWHM(Placa, s.HFD, e.x, e.y, s.Calidad);
+                    s.FWHM = ElegirFWHM(Placa, s.HFD, e.x, e.y, s.Calidad, medible.saturada - 1,
+                                        *medible.area);
                     // A saturated neighbour inside the fit box.
                     if (s.Calidad == 'S') e.motivo = TMotivo::Saturada;
                 } catch (const ErrorAritmetico&) {
@@ -847,10 +850,13 @@ TMedidaCampo MedirCampo(TPlaca& Placa, const std::function<void()>& Pausa) {
     };
     TMedidaCampo r;
     TCampo c;
-    c.w = Placa.Ancho();
-    const int h = Placa.Alto();
+    // A colour mosaic is measured on its block means, and every frame against its camera's clip.
+    const TFotoMedible medible = FotoMedible(Placa, Pausa);
+    c.w = medible.ancho;
+    const int h = medible.alto;
     if (c.w < 8 || h < 8) return r; // too small for a star with a border of sky
-    c.m = Imagen.Datos();
+    c.m = medible.datos;
+    c.saturada = medible.saturada;
     c.region = SinRelleno(c.m, c.w, h);
     pausa();
     // Too small for a star with a border of sky, or one tile of background at least.
@@ -867,6 +873,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa, const std::function<void()>& Pausa) {
     candidatas.insert(candidatas.end(), artefactos.begin(), artefactos.end());
     std::stable_sort(candidatas.begin(), candidatas.end(),
                      [](const TCandidata& a, const TCandidata& b) { return a.flujo > b.flujo; });
-    Resumir(Placa, c.region, candidatas, pausa, r);
+    Resumir(Placa, medible, c.region, candidatas, pausa, r);
+    AFotoOriginal(medible, r);
     return r;
 }

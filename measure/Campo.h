@@ -50,7 +50,8 @@ struct TMedidaCampo {
     int Ajustadas = 0; // stars whose fit the FWHM is the median of
 };
 
-// Measures the frame loaded in Placa. Estrellas is empty when no star is usable. A bright
+// Measures the frame loaded in Placa (a colour mosaic on its 2 x 2 block means, every frame
+// against its camera's clip level: Camara.h). Estrellas is empty when no star is usable. A bright
 // extended object never loses the frame; raises std::runtime_error, with a Spanish message,
 // only when memory runs out. Pausa, when given, is called between the measurement's steps and
 // between its stars, a few milliseconds of work apart at most on any frame: a window lets its

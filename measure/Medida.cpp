@@ -274,7 +274,8 @@ int32_t RadioAjuste(double HFD) {
     return Redondear(HFD + 2.0);
 }
 
-float ElegirFWHM(TPlaca& Placa, double HFD, double CentroideX, double CentroideY, char& Calidad) {
+float ElegirFWHM(TPlaca& Placa, double HFD, double CentroideX, double CentroideY, char& Calidad,
+                 int32_t Tope, const FITSImageArea& Area) {
     Calidad = ' ';
     if (HFD >= FWHMBorrosa) return FWHMBorrosa;
     const int32_t CentroX = Redondear(CentroideX);
@@ -283,7 +284,7 @@ float ElegirFWHM(TPlaca& Placa, double HFD, double CentroideX, double CentroideY
     float PosX = 0, PosY = 0, SenalRuido = 0, SenalRuidoPico = 0, FWHM = 0;
     int32_t Flujo = 0, FondoAjustado = 0;
     Placa.AjustarGauss(CentroX, CentroY, Radio, PosX, PosY, Flujo, FondoAjustado, SenalRuido,
-                       SenalRuidoPico, FWHM, Calidad, Saturacion);
+                       SenalRuidoPico, FWHM, Calidad, Tope, Area);
     return FWHM;
 }
 

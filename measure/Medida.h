@@ -50,8 +50,10 @@ double InterpolarHFD(const TListaAcumulada& ListaAcumulada, char Decimal);
 // Half-size of the fit window for a half-flux diameter.
 int32_t RadioAjuste(double HFD);
 // FWHMBorrosa for a diameter of 10 or more, else the fitted FWHM; Calidad is the fit's flag, or ' '
-// when no fit ran.
-float ElegirFWHM(TPlaca& Placa, double HFD, double CentroideX, double CentroideY, char& Calidad);
+// when no fit ran. A pixel above Tope is saturated ('S'). The fit runs on Area, the frame
+// unless a measurement made its own matrix from it.
+float ElegirFWHM(TPlaca& Placa, double HFD, double CentroideX, double CentroideY, char& Calidad,
+                 int32_t Tope = Saturacion, const FITSImageArea& Area = Imagen);
 
 struct TFigurasFoco {
     int32_t Maximo;

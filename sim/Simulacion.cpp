@@ -8,18 +8,27 @@
 
 namespace {
 
-uint16_t Cuenta(double senal, std::normal_distribution<double>& normal, std::mt19937_64& azar) {
+uint16_t Cuenta(double senal, std::normal_distribution<double>& normal, std::mt19937_64& azar,
+               double pedestal = 0, double techo = 65535) {
     const double v =
         senal + normal(azar) * std::sqrt(RuidoLectura * RuidoLectura + senal / Ganancia);
-    return static_cast<uint16_t>(std::clamp(std::lround(v), 0L, 65535L));
+    return static_cast<uint16_t>(std::clamp(double(std::lround(v + pedestal)), 0.0, techo));
 }
 
 // The counts of a whole frame's signal, in the order of the pixels.
-std::vector<uint16_t> Contar(const std::vector<double>& senal, std::mt19937_64& azar) {
+std::vector<uint16_t> Contar(const std::vector<double>& senal, std::mt19937_64& azar,
+                             double pedestal = 0, double techo = 65535) {
     std::normal_distribution<double> normal(0.0, 1.0);
     std::vector<uint16_t> cuentas(senal.size());
-    for (size_t i = 0; i < senal.size(); ++i) cuentas[i] = Cuenta(senal[i], normal, azar);
+    for (size_t i = 0; i < senal.size(); ++i)
+        cuentas[i] = Cuenta(senal[i], normal, azar, pedestal, techo);
     return cuentas;
+}
+
+// The share of the light the filter over pixel (x, y) lets through.
+double Filtro(const TEscena& e, int x, int y) {
+    const char c = e.mosaico[size_t(y % 2 * 2 + x % 2)];
+    return e.respuesta[c == 'R' ? 0 : c == 'G' ? 1 : 2];
 }
 
 // Moffat's alpha for this FWHM.
@@ -218,7 +227,8 @@ std::vector<double> Sello(const TPsf& p, double cx, double cy, int x0, int y0, i
 std::vector<uint16_t> ExponerCampo(const TEscena& e, const TFoco& f, std::mt19937_64& azar) {
     if (f.radioAnillo <= 0 && e.perfil == TPerfil::Gauss && f.sigmaX == f.sigmaY &&
         e.gradiente == 0 && e.vineteo == 0 && e.nebulosa == 0 && e.luna == 0 && e.rayos == 0 &&
-        e.rellenoFilas == 0 && e.rellenoColumnas == 0)
+        e.rellenoFilas == 0 && e.rellenoColumnas == 0 && e.mosaico.empty() && e.pedestal == 0 &&
+        e.saturacion >= 65535)
         return ExponerCampo(e, f.sigmaX, azar); // the plain field, as it always was
     const int w = e.ancho, h = e.alto;
     const double cx = w / 2.0, cy = h / 2.0, esquina = std::hypot(cx, cy);
@@ -258,6 +268,9 @@ std::vector<uint16_t> ExponerCampo(const TEscena& e, const TFoco& f, std::mt1993
                     senal[static_cast<size_t>(y) * w + x] += flujo * sello[static_cast<size_t>(j) * n + i];
             }
     }
+    if (e.mosaico.size() == 4)
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) senal[static_cast<size_t>(y) * w + x] *= Filtro(e, x, y);
     for (const TPixelCaliente& c : e.calientes)
         senal[static_cast<size_t>(c.y) * w + c.x] += c.exceso;
     std::uniform_real_distribution<double> u(0.0, 1.0);
@@ -271,7 +284,7 @@ std::vector<uint16_t> ExponerCampo(const TEscena& e, const TFoco& f, std::mt1993
                 senal[static_cast<size_t>(py) * w + static_cast<size_t>(px)] += 0.5 * brillo;
         }
     }
-    std::vector<uint16_t> cuentas = Contar(senal, azar);
+    std::vector<uint16_t> cuentas = Contar(senal, azar, e.pedestal, e.saturacion);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             if (y < e.rellenoFilas || x >= w - e.rellenoColumnas)

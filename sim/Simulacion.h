@@ -6,6 +6,7 @@
 // cosmic rays, zero padding); the tests build their frames with the same code.
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
 // The camera: a sky of 200 counts with a read noise of 3 counts and the shot noise of a gain
@@ -53,6 +54,14 @@ struct TEscena {
     double luna = 0;     // counts of a moon disk over a third of the frame, with its glow
     int rayos = 0;       // cosmic-ray streaks, new ones in every exposure
     int rellenoFilas = 0, rellenoColumnas = 0; // exact zeros at the top and the right
+    // The camera. A colour one has a mosaic of filters, its 2 x 2 tile read row by row from
+    // the first pixel ("RGGB", "GRBG", "GBRG", "BGGR"; empty for a mono camera), each colour
+    // passing its share of the light (red, green, blue) of sky and stars; hot pixels and
+    // cosmic rays are not filtered. The counts sit on a pedestal (the black level) and clip
+    // at saturacion.
+    std::string mosaico;
+    double respuesta[3] = {0.6, 1.0, 0.45};
+    double pedestal = 0, saturacion = 65535;
 };
 
 // The star image of one exposure: Gaussian sigmas along x and y (a Moffat profile of the same

@@ -47,6 +47,15 @@ const char* const Ayuda =
     "                      a 10) y la misma FWHM, con alas más anchas que una gaussiana\n"
     "      --calientes N   con --campo: N píxeles calientes más, fijos en toda la serie, sueltos,\n"
     "                      en parejas o en grupos de 3 o 4\n"
+    "      --bayer PATRON  con --campo: una cámara de color, con el mosaico de filtros PATRON\n"
+    "                      (RGGB, GRBG, GBRG o BGGR) escrito en BAYERPAT\n"
+    "      --respuesta R:G:B con --bayer: la parte de la luz que deja pasar cada color\n"
+    "                      (0,6:1:0,45)\n"
+    "      --pedestal N    con --campo: el nivel de negro, N cuentas sumadas a toda la foto (0)\n"
+    "      --saturacion N  con --campo: las cuentas se recortan en N, como en una cámara de\n"
+    "                      12 o 14 bits (65535)\n"
+    "      --brillo F      con --campo: el flujo de todas las estrellas por F; 0,01 da un campo\n"
+    "                      de estrellas débiles (1)\n"
     "      --inclinacion K con --campo: el plano focal inclinado a lo largo de NAXIS1; la sigma\n"
     "                      de cada estrella crece de izquierda a derecha hasta (1 + K) veces\n"
     "      --hiperbola     la sigma sigue la hipérbola de un cono de luz desenfocado, de\n"
@@ -92,7 +101,23 @@ struct Opciones {
     double inicio = 0, paso = 0;
     double moffat = 0; // Moffat's beta; 0 for Gaussian stars
     int calientes = 0; // warm pixels added to the field's own
+    // The camera and the stars' brightness, for the field.
+    std::string bayer;
+    double respuesta[3] = {0.6, 1.0, 0.45};
+    double pedestal = 0, saturacion = 65535, brillo = 1;
+    bool camara = false; // any of the above given
 };
+
+// The responses R:G:B of --respuesta.
+void LeerRespuestas(const std::string& v, double r[3]) {
+    size_t inicio = 0;
+    for (int k = 0; k < 3; ++k) {
+        const size_t fin = k < 2 ? v.find(':', inicio) : v.size();
+        if (fin == std::string::npos) MalUso("--respuesta necesita R:G:B: " + v);
+        r[k] = Numero(v.substr(inicio, fin - inicio).c_str(), "--respuesta", 0.01, 100);
+        inicio = fin + 1;
+    }
+}
 
 Opciones LeerOpciones(int argc, char** argv) {
     Opciones o;
@@ -132,6 +157,19 @@ Opciones LeerOpciones(int argc, char** argv) {
             o.subcuadro = static_cast<int>(Numero(valor(), "--subcuadro", 8, 65535));
         } else if (a == "--inclinacion") {
             o.inclinacion = Numero(valor(), "--inclinacion", 0, 100);
+        } else if (a == "--bayer") {
+            o.bayer = valor();
+            if (o.bayer != "RGGB" && o.bayer != "GRBG" && o.bayer != "GBRG" && o.bayer != "BGGR")
+                MalUso("mosaico desconocido: " + o.bayer + " (RGGB, GRBG, GBRG o BGGR)");
+            o.camara = true;
+        } else if (a == "--respuesta") {
+            LeerRespuestas(valor(), o.respuesta);
+        } else if (a == "--pedestal") {
+            o.pedestal = Numero(valor(), "--pedestal", 0, 65535), o.camara = true;
+        } else if (a == "--saturacion") {
+            o.saturacion = Numero(valor(), "--saturacion", 1, 65535), o.camara = true;
+        } else if (a == "--brillo") {
+            o.brillo = Numero(valor(), "--brillo", 0.0001, 1000), o.camara = true;
         } else if (a == "--hiperbola") {
             o.hiperbola = true;
         } else if (a == "--posicion") {
@@ -155,6 +193,11 @@ Opciones LeerOpciones(int argc, char** argv) {
     if ((o.moffat > 0 || o.calientes > 0) && o.campo == 0)
         MalUso("--moffat y --calientes necesitan --campo");
     if (o.inclinacion > 0 && o.moffat > 0) MalUso("--inclinacion no va con --moffat");
+    if (o.camara && o.campo == 0)
+        MalUso("--bayer, --pedestal, --saturacion y --brillo necesitan --campo");
+    if (o.camara && o.inclinacion > 0)
+        MalUso("--inclinacion no va con --bayer, --pedestal, --saturacion ni --brillo");
+    if (o.pedestal >= o.saturacion) MalUso("el pedestal debe quedar por debajo de la saturación");
     if (o.subcuadro > std::min(o.ancho, o.alto)) MalUso("el subcuadro no cabe en la foto");
     return o;
 }
@@ -182,6 +225,10 @@ int main(int argc, char** argv) {
     if (o.campo > 0) {
         escena = CrearEscena(o.ancho, o.alto, o.campo, o.sigmaMin, azar);
         if (o.moffat > 0) escena.perfil = TPerfil::Moffat, escena.beta = o.moffat;
+        for (TEstrellaSimulada& s : escena.estrellas) s.amplitud *= o.brillo;
+        escena.mosaico = o.bayer;
+        std::copy(o.respuesta, o.respuesta + 3, escena.respuesta);
+        escena.pedestal = o.pedestal, escena.saturacion = o.saturacion;
         AnadirCalientes(escena, o.calientes, azar);
         if (o.subcuadro > 0) {
             sub = ElegirSubcuadro(escena, o.subcuadro, std::max(o.sigmaMin, o.sigmaMax));
@@ -233,6 +280,10 @@ int main(int argc, char** argv) {
         try {
             std::vector<std::string> tarjetas;
             if (o.posicion) tarjetas.push_back(TarjetaPosicion(o.inicio + i * o.paso));
+            if (!o.bayer.empty())
+                tarjetas.insert(tarjetas.end(),
+                                {TarjetaFits("BAYERPAT", "'" + o.bayer + "'", "mosaico de color"),
+                                 TarjetaFits("XBAYROFF", "0"), TarjetaFits("YBAYROFF", "0")});
             // Whole or not at all, under a hidden name until complete, as a camera writes.
             EscribirEntero(final, FitsDeCuentas(ancho, alto, cuentas, tarjetas));
         } catch (const std::exception& e) {

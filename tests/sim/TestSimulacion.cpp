@@ -121,6 +121,42 @@ TEST(Simulacion, BrightStarsClipAndHotPixelsStandAlone) {
     EXPECT_LT(c[41 * 60 + 45], FondoCielo + 40);
 }
 
+TEST(Simulacion, ColourCameraFiltersTheLightOnAPedestalAndClips) {
+    // A GBRG mosaic: green at (0, 0) and (1, 1), blue at (1, 0), red at (0, 1) of every tile.
+    TEscena e;
+    e.ancho = 80, e.alto = 60, e.sigmaMin = 1.0;
+    e.mosaico = "GBRG";
+    e.respuesta[0] = 0.5, e.respuesta[1] = 1, e.respuesta[2] = 0.25;
+    e.pedestal = 300, e.saturacion = 4095;
+    e.estrellas = {{20, 20, 5000}, {60.5, 40.5, 100000}};
+    e.calientes = {{71, 11, 2000}};
+    std::mt19937_64 azar(4);
+    const auto c = ExponerCampo(e, TFoco{3, 3, 0}, azar);
+    const auto v = [&](int x, int y) { return double(c[size_t(y) * 80 + x]); };
+    // The sky of each filter: the pedestal and its share of the sky, away from the stars.
+    double cielo[2][2] = {}, n = 0;
+    for (int y = 40; y < 60; y += 2)
+        for (int x = 0; x < 30; x += 2, ++n)
+            for (int k = 0; k < 4; ++k) cielo[k / 2][k % 2] += v(x + k % 2, y + k / 2);
+    const double filtro[2][2] = {{1, 0.25}, {0.5, 1}}; // [row][column] of the tile
+    for (int j = 0; j < 2; ++j)
+        for (int i = 0; i < 2; ++i)
+            EXPECT_NEAR(cielo[j][i] / n, 300 + FondoCielo * filtro[j][i], 2) << i << ", " << j;
+    // The faint star's light (sky and pedestal out) on each filter, over a box of 10 sigma:
+    // its share of the star's flux.
+    double luz[2][2] = {};
+    for (int y = 5; y < 35; ++y)
+        for (int x = 5; x < 35; ++x) luz[y % 2][x % 2] += v(x, y) - 300 - FondoCielo * filtro[y % 2][x % 2];
+    const double flujo = 2 * M_PI * 5000;
+    for (int j = 0; j < 2; ++j)
+        for (int i = 0; i < 2; ++i)
+            EXPECT_NEAR(luz[j][i] / (flujo / 4 * filtro[j][i]), 1, 0.08) << i << ", " << j;
+    // The bright one clips at the camera's level; hot pixels are not filtered.
+    EXPECT_EQ(*std::max_element(c.begin(), c.end()), 4095);
+    EXPECT_EQ(v(60, 40), 4095);
+    EXPECT_NEAR(v(71, 11), 300 + FondoCielo + 2000, 150); // under a green filter
+}
+
 TEST(Simulacion, SubframeIsACropAroundAnIsolatedUnsaturatedStar) {
     std::mt19937_64 azar(5);
     const TEscena e = CrearEscena(1600, 1200, 40, 1.0, azar);

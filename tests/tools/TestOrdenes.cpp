@@ -15,6 +15,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -117,6 +119,14 @@ TEST_F(Ordenes, ErrorDeUsoEnUnaLineaConLaAyudaNombrada) {
          {"-t", "1,5,2", "c"},
          "valor no válido para --intervalo: 1,5,2"},
         {SIMULAR, "quorvel-simular", {}, "falta la carpeta"},
+        {SIMULAR, "quorvel-simular", {"--bayer", "RGBG", "c"}, "mosaico desconocido: RGBG (RGGB, GRBG, GBRG o BGGR)"},
+        {SIMULAR, "quorvel-simular", {"--bayer", "RGGB", "c"},
+         "--bayer, --pedestal, --saturacion y --brillo necesitan --campo"},
+        {SIMULAR, "quorvel-simular", {"--campo", "9", "--respuesta", "1:2", "c"}, "--respuesta necesita R:G:B: 1:2"},
+        {SIMULAR, "quorvel-simular", {"--campo", "9", "--pedestal", "5000", "--saturacion", "4095", "c"},
+         "el pedestal debe quedar por debajo de la saturación"},
+        {SIMULAR, "quorvel-simular", {"--campo", "9", "--saturacion", "70000", "c"},
+         "valor no válido para --saturacion: 70000"},
     };
     for (const auto& c : casos) {
         SCOPED_TRACE(c.motivo);
@@ -240,6 +250,38 @@ TEST_F(Ordenes, SimularCreaLaCarpetaQueFalta) {
     EXPECT_EQ(f.errores, "quorvel-simular: No se puede escribir " + serie +
                              "/.foco_0001.fits.part: Es una carpeta\n");
     EXPECT_TRUE(std::filesystem::is_directory(serie + "/.foco_0001.fits.part"));
+}
+
+TEST_F(Ordenes, SimularEscribeElMosaicoDeUnaCamaraDeColor) {
+    // A colour camera of 12 bits: the mosaic named in the header, the counts on the pedestal
+    // and clipped at 4095, each filter's sky its share.
+    const std::string serie = carpeta_ / "color";
+    const Resultado r = Ejecutar(SIMULAR, {"-n", "1", "-t", "0", "--ancho", "200", "--alto", "150",
+                                           "--semilla", "3", "--campo", "30", "--bayer", "BGGR",
+                                           "--respuesta", "0,5:1:0.25", "--pedestal", "128",
+                                           "--saturacion", "4095", serie});
+    ASSERT_EQ(r.estado, 0) << r.errores;
+    std::ifstream f(serie + "/foco_0001.fits", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    ASSERT_GE(bytes.size(), 2880u * 2);
+    const std::string cabecera = bytes.substr(0, 2880);
+    EXPECT_NE(cabecera.find("BAYERPAT=               'BGGR'"), std::string::npos);
+    EXPECT_NE(cabecera.find("XBAYROFF=                    0"), std::string::npos);
+    const size_t datos = cabecera.find("END     ") == std::string::npos ? 5760 : 2880;
+    std::vector<int> cielo[4];
+    for (int y = 0; y < 150; ++y)
+        for (int x = 0; x < 200; ++x) {
+            const size_t p = datos + 2 * (size_t(y) * 200 + x);
+            cielo[y % 2 * 2 + x % 2].push_back(int(int16_t((uint8_t(bytes[p]) << 8) | uint8_t(bytes[p + 1]))) + 32768);
+        }
+    // Blue, green, green, red: the medians of 7500 pixels each are the sky's.
+    const double filtro[4] = {0.25, 1, 1, 0.5};
+    for (int k = 0; k < 4; ++k) {
+        std::vector<int>& v = cielo[k];
+        EXPECT_LE(*std::max_element(v.begin(), v.end()), 4095);
+        std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+        EXPECT_NEAR(v[v.size() / 2], 128 + FondoCielo * filtro[k], 3) << k;
+    }
 }
 
 TEST_F(Ordenes, SimularAceptaComaOPuntoDecimal) {
