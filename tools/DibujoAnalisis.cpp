@@ -338,9 +338,22 @@ void DibujarInclinacion(const std::string& fichero, const TFotoInclinacion& foto
     });
 }
 
+// An arrow of that length from the centre along (dx, dy), dy upwards.
+void Flecha(QPainter& p, const QPointF& c, double dx, double dy, double largo) {
+    const double n = std::hypot(dx, dy);
+    if (!(n > 0)) return;
+    const QPointF f(c.x() + largo * dx / n, c.y() - largo * dy / n);
+    const double angulo = std::atan2(f.y() - c.y(), f.x() - c.x());
+    p.setPen(QPen(QColor(0, 0, 160, 150), 4, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(c, f);
+    for (const double abertura : {-0.45, 0.45})
+        p.drawLine(f, f - QPointF(16 * std::cos(angulo + abertura), 16 * std::sin(angulo + abertura)));
+}
+
 // The grid of the ninths, NAXIS2 upwards as frames are shown: each ninth's best position minus
 // the centre's, blue where it focuses further out, orange further in, and an arrow towards
-// where the best position grows.
+// where the best position grows: from the centre towards the side that focuses further out, in
+// the grid's proportions.
 void DibujarPlano(const std::string& fichero, const TPlanoFocal& plano, char decimal) {
     Separadores(decimal);
     const int lado = 150, alto3 = 110, izquierda = 40, arriba = 96;
@@ -390,22 +403,10 @@ void DibujarPlano(const std::string& fichero, const TPlanoFocal& plano, char dec
                 p.setPen(QPen(Gris, 1));
                 p.drawRect(celda(i, j));
             }
-        // The lean, under the numbers: from the centre towards the side that focuses further
-        // out, the grid's proportions kept.
-        if (plano.InclinacionX && plano.InclinacionY) {
-            const double dx = *plano.InclinacionX / lado, dy = *plano.InclinacionY / alto3;
-            const double n = std::hypot(dx, dy);
-            if (n > 0) {
-                const QPointF c = celda(1, 1).center();
-                const QPointF f(c.x() + 1.2 * alto3 * dx / n, c.y() - 1.2 * alto3 * dy / n);
-                const double angulo = std::atan2(f.y() - c.y(), f.x() - c.x());
-                p.setPen(QPen(QColor(0, 0, 160, 150), 4, Qt::SolidLine, Qt::RoundCap));
-                p.drawLine(c, f);
-                for (const double abertura : {-0.45, 0.45})
-                    p.drawLine(f, f - QPointF(16 * std::cos(angulo + abertura),
-                                              16 * std::sin(angulo + abertura)));
-            }
-        }
+        // The lean, under the numbers.
+        if (plano.InclinacionX && plano.InclinacionY)
+            Flecha(p, celda(1, 1).center(), *plano.InclinacionX / lado,
+                   *plano.InclinacionY / alto3, 1.2 * alto3);
         for (int i = 0; i < 3; ++i)
             for (int j = 0; j < 3; ++j) {
                 p.setPen(Qt::black);
