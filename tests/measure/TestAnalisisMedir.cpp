@@ -207,6 +207,21 @@ TEST_F(AnalisisMedir, TheFrameTheFitLeftOutIsNamed) {
     EXPECT_EQ(s.filas[1][4], "10");
 }
 
+TEST_F(AnalisisMedir, PictureAxesWriteNoThousandsGroups) {
+    // Positions past 31000: "31,200" beside a best of "31235,59" would read as 31.2.
+    const std::vector<std::string> ficheros = Run(9, 4.3, 8, [](int i) {
+        return std::vector{TarjetaFits("FOCUSPOS", std::to_string(31000 + 50 * i))};
+    });
+    const std::string ruta = carpeta_ / "curva.svg";
+    const Salida s = Medir(Y({"--curva", "--grafico", ruta}, ficheros));
+    EXPECT_EQ(s.estado, 0) << s.errores;
+    std::ifstream f(ruta);
+    const std::string svg(std::istreambuf_iterator<char>(f), {});
+    EXPECT_NE(svg.find(">31200<"), std::string::npos);
+    const size_t coma = svg.find(">31,");
+    EXPECT_EQ(coma, std::string::npos) << svg.substr(coma == std::string::npos ? 0 : coma, 40);
+}
+
 TEST_F(AnalisisMedir, PicturesArePngOrSvgAndAFailedOneIsReported) {
     const std::vector<std::string> ficheros = Run(9, 4.5, 8, Ninguna);
     for (const std::string nombre : {"curva.png", "curva.SVG"}) {
