@@ -29,19 +29,19 @@ const TDibujos& Dibujos() {
     if (tabla) return *tabla;
     // Beside the program in the build tree; where it is installed, relative to the program.
     const std::string carpeta = CarpetaPrograma();
-    std::string error;
-    for (const std::string& ruta : {carpeta + "/" QUORVEL_MODULO_DIBUJO,
-                                    carpeta + "/" QUORVEL_DIR_MODULOS "/" QUORVEL_MODULO_DIBUJO}) {
+    const std::string instalado = carpeta + "/" QUORVEL_DIR_MODULOS "/" QUORVEL_MODULO_DIBUJO;
+    std::string error = "falta " + instalado;
+    for (const std::string& ruta : {carpeta + "/" QUORVEL_MODULO_DIBUJO, instalado}) {
+        if (::access(ruta.c_str(), F_OK) != 0) continue;
         void* modulo = ::dlopen(ruta.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!modulo) {
-            if (error.empty() || ::access(ruta.c_str(), F_OK) == 0) error = ::dlerror();
+            error = ::dlerror();
             continue;
         }
         using TEntrada = const TDibujos* (*)();
         const auto entrada = reinterpret_cast<TEntrada>(::dlsym(modulo, QUORVEL_DIBUJOS));
         if (entrada && (tabla = entrada())) return *tabla;
-        error = ruta + ": no es el módulo de los dibujos";
+        error = ruta + " no es el módulo de los dibujos";
     }
-    throw std::runtime_error("no se pueden dibujar gráficos: falta el módulo " QUORVEL_MODULO_DIBUJO
-                             " (" + error + ")");
+    throw std::runtime_error("no se pueden dibujar gráficos: " + error);
 }
