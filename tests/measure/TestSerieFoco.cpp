@@ -110,6 +110,9 @@ TEST(SerieFoco, ARunAtOnePositionIsNoRun) {
                   std::string::npos)
             << e.what();
     }
+    // One frame alone is fitted and found short of points, as the window's first frame is.
+    puntos.resize(1);
+    EXPECT_EQ(AjustarSerie(puntos).HFD.Estado, TEstadoCurva::PocosPuntos);
 }
 
 } // namespace
