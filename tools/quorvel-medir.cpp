@@ -122,6 +122,7 @@ char DecimalDelUsuario() {
 } // namespace
 
 int main(int argc, char** argv) {
+    AvisarErroresNoCapturados(Programa);
     bool csv = false, campo = false, estrellas = false, opciones = true;
     bool curva = false, inclinacion = false;
     std::string grafico;
