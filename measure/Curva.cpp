@@ -114,6 +114,38 @@ bool Ajustar(const Datos& d, double& A, double& B, double& P) {
            B > 0;
 }
 
+// Counts the points on each side and computes R2 on the way.
+TEstadoCurva Estado(TAjusteCurva& r, const std::vector<double>& x, const std::vector<double>& w,
+                    const std::vector<size_t>& indices) {
+    if (!r.Ajustado) return indices.size() < 4 ? TEstadoCurva::PocosPuntos : TEstadoCurva::NoSube;
+
+    double xMin = HUGE_VAL, xMax = -HUGE_VAL, sw = 0, swy = 0;
+    for (size_t i : indices) {
+        xMin = std::min(xMin, x[i]);
+        xMax = std::max(xMax, x[i]);
+        r.Izquierda += x[i] < r.P;
+        r.Derecha += x[i] > r.P;
+        sw += 1 / (w[i] * w[i]);
+        swy += 1 / w[i];
+    }
+    const double media = swy / sw;
+    double residual = 0, total = 0;
+    for (size_t i : indices) {
+        const double f = Hiperbola(x[i], r.A, r.B, r.P);
+        residual += (w[i] - f) * (w[i] - f) / (w[i] * w[i]);
+        total += (w[i] - media) * (w[i] - media) / (w[i] * w[i]);
+    }
+    r.R2 = total > 0 ? 1 - residual / total : 0;
+
+    if (r.P < xMin || r.P > xMax) return TEstadoCurva::FueraDeLoMedido;
+    if (r.Izquierda < 2 || r.Derecha < 2) return TEstadoCurva::PocosPuntos;
+    if (!(r.A > 0) || Hiperbola(xMin, r.A, r.B, r.P) < Subida * r.A ||
+        Hiperbola(xMax, r.A, r.B, r.P) < Subida * r.A)
+        return TEstadoCurva::NoSube;
+    if (r.R2 < R2Minimo) return TEstadoCurva::R2Bajo;
+    return TEstadoCurva::Bien;
+}
+
 } // namespace
 
 const char* TextoEstado(TEstadoCurva estado) {
@@ -123,6 +155,7 @@ const char* TextoEstado(TEstadoCurva estado) {
     case TEstadoCurva::PocosPuntos: return "pocos puntos a un lado";
     case TEstadoCurva::NoSube: return "la curva no sube";
     case TEstadoCurva::R2Bajo: return "R2 bajo";
+    case TEstadoCurva::SinCambio: return "la anchura no cambia en la serie";
     }
     return "";
 }
@@ -171,39 +204,11 @@ TAjusteCurva AjustarCurva(const std::vector<double>& x, const std::vector<double
     }
     for (size_t i : indices) r.Usados[i] = true;
     r.Puntos = static_cast<int>(indices.size());
-    if (!r.Ajustado) {
-        r.Estado = indices.size() < 4 ? TEstadoCurva::PocosPuntos : TEstadoCurva::NoSube;
-        return r;
-    }
-
-    double xMin = HUGE_VAL, xMax = -HUGE_VAL, sw = 0, swy = 0;
-    for (size_t i : indices) {
-        xMin = std::min(xMin, x[i]);
-        xMax = std::max(xMax, x[i]);
-        r.Izquierda += x[i] < r.P;
-        r.Derecha += x[i] > r.P;
-        sw += 1 / (w[i] * w[i]);
-        swy += 1 / w[i];
-    }
-    const double media = swy / sw;
-    double residual = 0, total = 0;
-    for (size_t i : indices) {
-        const double f = Hiperbola(x[i], r.A, r.B, r.P);
-        residual += (w[i] - f) * (w[i] - f) / (w[i] * w[i]);
-        total += (w[i] - media) * (w[i] - media) / (w[i] * w[i]);
-    }
-    r.R2 = total > 0 ? 1 - residual / total : 0;
-
-    if (r.P < xMin || r.P > xMax)
-        r.Estado = TEstadoCurva::FueraDeLoMedido;
-    else if (r.Izquierda < 2 || r.Derecha < 2)
-        r.Estado = TEstadoCurva::PocosPuntos;
-    else if (!(r.A > 0) || Hiperbola(xMin, r.A, r.B, r.P) < Subida * r.A ||
-             Hiperbola(xMax, r.A, r.B, r.P) < Subida * r.A)
-        r.Estado = TEstadoCurva::NoSube;
-    else if (r.R2 < R2Minimo)
-        r.Estado = TEstadoCurva::R2Bajo;
-    else
-        r.Estado = TEstadoCurva::Bien;
+    r.Estado = Estado(r, x, w, indices);
+    // Widths all within the rise a curve must show: whatever the scatter made of the fit, the
+    // frames are of one focus, or too near it to tell.
+    double wMin = HUGE_VAL, wMax = 0;
+    for (size_t i : indices) wMin = std::min(wMin, w[i]), wMax = std::max(wMax, w[i]);
+    if (indices.size() >= 4 && wMax < Subida * wMin) r.Estado = TEstadoCurva::SinCambio;
     return r;
 }

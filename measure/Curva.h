@@ -13,8 +13,9 @@ enum class TEstadoCurva {
     Bien,
     FueraDeLoMedido, // the minimum lies beyond the positions measured
     PocosPuntos,     // fewer than two frames on one side of the minimum
-    NoSube,          // the run never left the waist of the cone
+    NoSube,          // the fitted curve does not rise by 10 % at both ends of the run
     R2Bajo,          // the points scatter more than the curve explains
+    SinCambio,       // the widths stay within 10 %: one focus, or a run too short to tell
 };
 // The words quorvel-medir and the window show: "bien", "R2 bajo", ...
 const char* TextoEstado(TEstadoCurva estado);

@@ -24,43 +24,24 @@ int Tercio(double v, int n) {
 
 } // namespace
 
-std::string Veredicto(double pct) {
-    if (pct < 5) return "ninguna";
-    if (pct < 10) return "casi ninguna";
-    if (pct < 15) return "leve";
-    if (pct < 20) return "moderada";
-    if (pct < 30) return "grave";
-    return "extrema";
-}
-
 TInclinacion MedirInclinacion(const std::vector<TEstrellaCampo>& estrellas, int ancho, int alto) {
     TInclinacion r;
     r.Estrellas = static_cast<int>(estrellas.size());
     if (estrellas.empty() || ancho <= 0 || alto <= 0) return r;
-    std::vector<double> todas, borde, novenos[3][3];
-    const double cx = (ancho - 1) / 2.0, cy = (alto - 1) / 2.0;
-    const double limite = 0.75 * std::hypot(ancho / 2.0, alto / 2.0);
+    std::vector<double> todas, novenos[3][3];
     for (const TEstrellaCampo& e : estrellas) {
         todas.push_back(e.HFD);
         novenos[Tercio(e.X, ancho)][Tercio(e.Y, alto)].push_back(e.HFD);
-        if (std::hypot(e.X - cx, e.Y - cy) > limite) borde.push_back(e.HFD);
     }
     r.HFD = Mediana(todas);
+    std::vector<double> medianas;
     for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) r.Noveno[i][j] = MedianaParte(novenos[i][j]);
-
-    std::vector<double> esquinas;
-    for (const auto& n : {r.Noveno[0][0], r.Noveno[2][0], r.Noveno[0][2], r.Noveno[2][2]})
-        if (n) esquinas.push_back(*n);
-    if (esquinas.size() >= 2) {
-        const auto [mejor, peor] = std::minmax_element(esquinas.begin(), esquinas.end());
-        r.Inclinacion = *peor - *mejor;
-        if (r.HFD > 0) {
-            r.InclinacionPct = 100 * *r.Inclinacion / r.HFD;
-            r.Veredicto = Veredicto(*r.InclinacionPct);
-        }
+        for (int j = 0; j < 3; ++j)
+            if ((r.Noveno[i][j] = MedianaParte(novenos[i][j]))) medianas.push_back(*r.Noveno[i][j]);
+    if (medianas.size() >= 2) {
+        const auto [mejor, peor] = std::minmax_element(medianas.begin(), medianas.end());
+        r.Dispersion = *peor - *mejor;
+        if (r.HFD > 0) r.DispersionPct = 100 * *r.Dispersion / r.HFD;
     }
-    const std::optional<double> fuera = MedianaParte(borde);
-    if (fuera && r.Noveno[1][1]) r.Curvatura = *fuera - *r.Noveno[1][1];
     return r;
 }

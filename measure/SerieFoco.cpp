@@ -5,6 +5,7 @@
 #include "Numeros.h"
 #include "UTPlaca.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -70,6 +71,12 @@ TSerieFoco AjustarSerie(const std::vector<TPuntoFoco>& puntos) {
         hfd.push_back(p.HFD);
         fwhm.push_back(p.FWHM == FWHMBorrosa ? NAN : p.FWHM);
     }
+    // One frame is a run too short, as the curve's checks say; more frames at one place are none.
+    if (s.ConPosicion && s.X.size() > 1 &&
+        std::all_of(s.X.begin(), s.X.end(), [&](double x) { return x == s.X[0]; }))
+        throw std::runtime_error("todas las fotos están en la misma posición del enfocador (" +
+                                 FormatearNumero(s.X[0], "0.######", '.') +
+                                 "): no hay curva de enfoque que ajustar");
     s.Decimales = DecimalesDe(s.X);
     s.HFD = AjustarCurva(s.X, hfd);
     s.FWHM = AjustarCurva(s.X, fwhm);

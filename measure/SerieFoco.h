@@ -39,8 +39,8 @@ struct TSerieFoco {
 };
 
 // Fits both curves. Raises std::runtime_error, in Spanish, when some frames give a position
-// and others do not, or when some give FOCUSPOS and others FOCPOS (two counters that need not
-// agree).
+// and others do not, when some give FOCUSPOS and others FOCPOS (two counters that need not
+// agree), or when two frames or more all give the same position.
 TSerieFoco AjustarSerie(const std::vector<TPuntoFoco>& puntos);
 
 // The fewest decimals (up to 6) that write every value exactly, as a capture program wrote

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Draws docs/curva.png and docs/inclinacion.png, the README's pictures of quorvel-medir's
-# analyses: one simulated run of a field through focus, its sensor tilted along NAXIS1.
+# analyses: a simulated run of a field through focus, its sensor tilted along NAXIS1, and a
+# run whose focal plane leans and bends in focus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./setup.sh
@@ -18,6 +19,10 @@ cd "$serie" # the frames' names as the pictures show them
 # Exit status 1 would only say that a curve is not to be trusted; the picture shows why.
 LC_ALL=C "$raiz"/build/tools/quorvel-medir --curva --campo --grafico "$raiz"/docs/curva.png \
     foco_*.fits || true
-LC_ALL=C "$raiz"/build/tools/quorvel-medir --inclinacion --grafico "$raiz"/docs/inclinacion.png \
-    foco_*.fits | cut -f 1-3,13-16
+cd "$raiz"
+rm -f "$serie"/foco_*.fits
+build/tools/quorvel-simular -t 0 -n 11 --semilla 8 --ancho 900 --alto 600 --campo 400 \
+    --sigma-min 1.5 --sigma-max 4.5 --posicion 1000,20 --plano 60,-30,45 "$serie" >/dev/null
+LC_ALL=C build/tools/quorvel-medir --curva --inclinacion --grafico docs/inclinacion.png \
+    "$serie"/foco_*.fits
 echo "docs/curva.png docs/inclinacion.png"

@@ -93,6 +93,20 @@ TEscena CrearEscena(int ancho, int alto, int estrellas, double sigmaMin, std::mt
 
 std::vector<uint16_t> ExponerCampo(const TEscena& escena, double sigmaCampo, std::mt19937_64& azar,
                                    double inclinacion) {
+    return ExponerCampo(
+        escena, [&](double x, double) { return sigmaCampo * (1 + inclinacion * x / escena.ancho); },
+        azar);
+}
+
+double MejorFocoEn(const TPlanoSimulado& plano, double x, double y, int ancho, int alto) {
+    const double u = (x + 0.5) / ancho - 0.5, v = (y + 0.5) / alto - 0.5;
+    const double r2 = (u * u * ancho * ancho + v * v * alto * alto) /
+                      (0.25 * (static_cast<double>(ancho) * ancho + static_cast<double>(alto) * alto));
+    return plano.centro + plano.inclinacionX * u + plano.inclinacionY * v + plano.curvatura * r2;
+}
+
+std::vector<uint16_t> ExponerCampo(const TEscena& escena, const TSigmaEn& sigmaEn,
+                                   std::mt19937_64& azar) {
     const int w = escena.ancho, h = escena.alto;
     struct Huella {
         int x0, y0;
@@ -100,7 +114,7 @@ std::vector<uint16_t> ExponerCampo(const TEscena& escena, double sigmaCampo, std
     };
     std::vector<Huella> huellas;
     for (const TEstrellaSimulada& s : escena.estrellas) {
-        const double sigma = sigmaCampo * (1 + inclinacion * s.x / w);
+        const double sigma = sigmaEn(s.x, s.y);
         // Each star's light reaches 6 sigma from its centre: past that it is below 1e-8 of it.
         const int r = static_cast<int>(std::ceil(6 * sigma));
         const double flujo = 2 * M_PI * escena.sigmaMin * escena.sigmaMin * s.amplitud;

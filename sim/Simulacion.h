@@ -5,6 +5,7 @@
 // of an obstructed telescope, astigmatism, gradients, a nebula, the moon, warm pixels,
 // cosmic rays, zero padding); the tests build their frames with the same code.
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -83,6 +84,20 @@ TEscena CrearEscena(int ancho, int alto, int estrellas, double sigmaMin, std::mt
 // tilt k the focal plane leans along NAXIS1: a star at x has sigma · (1 + k · x / width).
 std::vector<uint16_t> ExponerCampo(const TEscena& escena, double sigma, std::mt19937_64& azar,
                                    double inclinacion = 0);
+// The same with each star's sigma given by its centre, in frame pixels.
+using TSigmaEn = std::function<double(double x, double y)>;
+std::vector<uint16_t> ExponerCampo(const TEscena& escena, const TSigmaEn& sigmaEn,
+                                   std::mt19937_64& azar);
+
+// A focal plane tilted and curved in focus: the best focuser position at each point of the
+// frame is centro at the frame's centre, plus inclinacionX times the point's share of the width
+// from the centre (so that it changes by inclinacionX from the left edge to the right) and the
+// same along NAXIS2, plus curvatura times the squared distance from the centre relative to a
+// corner's (so that a corner lies curvatura beyond the centre).
+struct TPlanoSimulado {
+    double centro = 0, inclinacionX = 0, inclinacionY = 0, curvatura = 0;
+};
+double MejorFocoEn(const TPlanoSimulado& plano, double x, double y, int ancho, int alto);
 
 // Sigma at focuser position x of a run whose best focus is at p: the hyperbola of a defocused
 // light cone, sigmaMin at p and growing by sigmaMin every b steps far from it.

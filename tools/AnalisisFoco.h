@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The analyses of a whole run in quorvel-medir: the focus curve and the tilt of the focal
-// plane. Rows go through the tool's own row writer, so that they share its formats.
+// The analyses of a whole run in quorvel-medir: the focus curve, the focal plane's tilt and
+// curvature, and each frame's map of widths. Rows go through the tool's own row writer, so
+// that they share its formats.
 #include <functional>
 #include <string>
 #include <vector>
@@ -29,9 +30,14 @@ struct TSalidaAnalisis {
     TEscribirFila fila;
     TFormatoNumero numero;
     std::string grafico; // picture file, .png or .svg; empty for none
+    char decimal = '.';  // the pictures' decimal separator
+    double pasoUm = 0;   // the focuser's step in micrometres; 0 when not given
 };
 
 // Exit status: 0 when every file was measured and the HFD curve is to be trusted, 1 otherwise.
 int AnalizarCurva(const std::vector<std::string>& ficheros, bool campo, const TSalidaAnalisis& s);
-// Exit status: 0 when every file was measured, 1 otherwise.
+// The focal plane of a run of whole fields: each ninth's best position, the tilt and the
+// curvature. Exit status: 0 when every file was measured and a verdict was reached, 1 otherwise.
+int AnalizarPlano(const std::vector<std::string>& ficheros, const TSalidaAnalisis& s);
+// The map of widths of each frame. Exit status: 0 when every file was measured, 1 otherwise.
 int AnalizarInclinacion(const std::vector<std::string>& ficheros, const TSalidaAnalisis& s);

@@ -25,6 +25,8 @@ const char* const Ayuda =
     "     quorvel-medir --campo [--csv] [--estrellas [--rechazadas]] FICHERO...\n"
     "     quorvel-medir --curva [--campo] [--csv] [--grafico IMAGEN] FICHERO...\n"
     "     quorvel-medir --inclinacion [--csv] [--grafico IMAGEN] FICHERO...\n"
+    "     quorvel-medir --curva --inclinacion [--csv] [--paso-um X] [--grafico IMAGEN]\n"
+    "                   FICHERO...\n"
     "Carga cada foto FITS de 16 bits, localiza su estrella y escribe una fila por fichero con\n"
     "el nombre, el valor máximo, la FWHM del ajuste gaussiano, el diámetro de media luz (HFD),\n"
     "el centroide, el nivel de fondo y la calidad del ajuste (S saturada, C demasiado estrecha,\n"
@@ -51,11 +53,24 @@ const char* const Ayuda =
     "                   posición p, el mínimo a, R2, los puntos usados y a cada lado de p y\n"
     "                   \"bien\" o por qué no fiarse. Estado de salida 0 solo si el HFD sale bien\n"
     "      --inclinacion\n"
-    "                   campos enteros: HFD de cada noveno de la foto, la peor esquina menos\n"
-    "                   la mejor (en píxeles y en % del HFD), la curvatura y un veredicto\n"
+    "                   campos enteros: HFD de cada noveno de la foto y cuánto va del más\n"
+    "                   nítido al más borroso (en píxeles y en % del HFD). Una foto no separa\n"
+    "                   la inclinación de la curvatura ni dice hacia dónde se inclina el plano:\n"
+    "                   eso necesita una serie, con --curva\n"
+    "      --curva --inclinacion\n"
+    "                   una serie de campos enteros: la curva de enfoque de cada noveno, su\n"
+    "                   mejor posición (Mejor_11 ... Mejor_33; i el tercio a lo largo de NAXIS1,\n"
+    "                   j de NAXIS2, 1 el extremo bajo), la inclinación en X y en Y (tercio alto\n"
+    "                   menos tercio bajo), la curvatura (esquinas menos centro) y la tolerancia\n"
+    "                   (lo que se mueve el foco para que el HFD del centro crezca un 10 %), en\n"
+    "                   las unidades de la posición, y un veredicto. Estado de salida 0 solo\n"
+    "                   si hay veredicto\n"
+    "      --paso-um X  con --curva --inclinacion: el paso del enfocador en micras; añade las\n"
+    "                   mismas cifras en micras\n"
     "      --grafico IMAGEN\n"
     "                   con --curva o --inclinacion: dibuja el análisis en IMAGEN, PNG o SVG\n"
-    "                   según su extensión (con --inclinacion, la foto de menor HFD)\n"
+    "                   según su extensión (con --inclinacion, la foto de menor HFD; con las\n"
+    "                   dos, el mapa de las mejores posiciones respecto al centro)\n"
     "      --csv        CSV (RFC 4180) con punto decimal; sin esta opción, columnas separadas\n"
     "                   por tabuladores con el separador decimal del usuario\n"
     "  -h, --help       esta ayuda\n"
@@ -104,6 +119,16 @@ void Fila(const std::vector<std::string>& campos, bool csv) {
     Escribir(Programa, linea);
 }
 
+// A focuser step in micrometres, with a decimal point or comma.
+double PasoMicras(const std::string& texto) {
+    try {
+        const double v = LeerNumero(texto, texto.find(',') != std::string::npos ? ',' : '.');
+        if (v > 0 && v <= 1e6) return v;
+    } catch (const ErrorConversion&) {
+    }
+    MalUso("valor no válido para --paso-um: " + texto);
+}
+
 // The user's decimal separator; the C library's number formatting stays in the "C" locale,
 // which the number texts rely on.
 char DecimalDelUsuario() {
@@ -123,6 +148,8 @@ int main(int argc, char** argv) {
     bool csv = false, campo = false, estrellas = false, rechazadas = false, opciones = true;
     bool curva = false, inclinacion = false;
     std::string grafico;
+    bool conGrafico = false;
+    double pasoUm = 0;
     std::vector<std::string> ficheros;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -149,6 +176,10 @@ int main(int argc, char** argv) {
         } else if (opciones && a == "--grafico") {
             if (++i >= argc) MalUso("falta la imagen de --grafico");
             grafico = argv[i];
+            conGrafico = true;
+        } else if (opciones && a == "--paso-um") {
+            if (++i >= argc) MalUso("falta el valor de --paso-um");
+            pasoUm = PasoMicras(argv[i]);
         } else if (opciones && a.size() > 1 && a[0] == '-') {
             MalUso("opción desconocida: " + a);
         } else {
@@ -158,9 +189,10 @@ int main(int argc, char** argv) {
     if (ficheros.empty()) MalUso("falta al menos un fichero");
     if (estrellas && !campo) MalUso("--estrellas necesita --campo");
     if (rechazadas && !estrellas) MalUso("--rechazadas necesita --campo --estrellas");
-    if (curva && inclinacion) MalUso("--curva y --inclinacion no van juntas");
+    if (pasoUm > 0 && !(curva && inclinacion)) MalUso("--paso-um necesita --curva --inclinacion");
     if (estrellas && (curva || inclinacion))
         MalUso("--estrellas no va con --curva ni --inclinacion");
+    if (conGrafico && grafico.empty()) MalUso("la imagen de --grafico no puede estar vacía");
     if (!grafico.empty() && !curva && !inclinacion)
         MalUso("--grafico necesita --curva o --inclinacion");
     if (!grafico.empty() && !TerminaEn(grafico, ".png") && !TerminaEn(grafico, ".svg"))
@@ -173,7 +205,8 @@ int main(int argc, char** argv) {
     };
 
     const TSalidaAnalisis salida{[csv](const std::vector<std::string>& f) { Fila(f, csv); }, numero,
-                                 grafico};
+                                 grafico, SeparadoresUsuario.decimal, pasoUm};
+    if (curva && inclinacion) return Terminar(Programa, AnalizarPlano(ficheros, salida));
     if (curva) return Terminar(Programa, AnalizarCurva(ficheros, campo, salida));
     if (inclinacion) return Terminar(Programa, AnalizarInclinacion(ficheros, salida));
 

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -58,6 +59,10 @@ const char* const Ayuda =
     "                      de estrellas débiles (1)\n"
     "      --inclinacion K con --campo: el plano focal inclinado a lo largo de NAXIS1; la sigma\n"
     "                      de cada estrella crece de izquierda a derecha hasta (1 + K) veces\n"
+    "      --plano X,Y,C   con --campo: el plano focal inclinado y curvado en foco; el mejor\n"
+    "                      foco cambia X de la izquierda a la derecha de la foto, Y de abajo\n"
+    "                      arriba, y está C más allá en las esquinas que en el centro (en\n"
+    "                      unidades de --posicion, o en fotos sin ella); implica --hiperbola\n"
     "      --hiperbola     la sigma sigue la hipérbola de un cono de luz desenfocado, de\n"
     "                      sigma-min en medio a sigma-max en los extremos, en vez de una V recta\n"
     "      --posicion I,P  escribe la posición del enfocador, FOCUSPOS, en cada foto: I en la\n"
@@ -96,6 +101,7 @@ struct Opciones {
     int campo = 0;     // stars of the field; 0 for the single star
     int subcuadro = 0; // side of the subframe; 0 for the whole frame
     double inclinacion = 0;
+    std::optional<TPlanoSimulado> plano; // its offsets in positions, centro unused
     bool hiperbola = false;
     bool posicion = false; // FOCUSPOS from inicio in steps of paso
     double inicio = 0, paso = 0;
@@ -170,6 +176,15 @@ Opciones LeerOpciones(int argc, char** argv) {
             o.saturacion = Numero(valor(), "--saturacion", 1, 65535), o.camara = true;
         } else if (a == "--brillo") {
             o.brillo = Numero(valor(), "--brillo", 0.0001, 1000), o.camara = true;
+        } else if (a == "--plano") {
+            const std::string v = valor();
+            const size_t c1 = v.find(','), c2 = c1 == std::string::npos ? c1 : v.find(',', c1 + 1);
+            if (c2 == std::string::npos) MalUso("--plano necesita X,Y,C: " + v);
+            const auto parte = [&](size_t a, size_t b) {
+                return Numero(v.substr(a, b - a).c_str(), "--plano", -1e9, 1e9);
+            };
+            o.plano = TPlanoSimulado{0, parte(0, c1), parte(c1 + 1, c2), parte(c2 + 1, v.size())};
+            o.hiperbola = true;
         } else if (a == "--hiperbola") {
             o.hiperbola = true;
         } else if (a == "--posicion") {
@@ -197,7 +212,12 @@ Opciones LeerOpciones(int argc, char** argv) {
         MalUso("--bayer, --pedestal, --saturacion y --brillo necesitan --campo");
     if (o.camara && o.inclinacion > 0)
         MalUso("--inclinacion no va con --bayer, --pedestal, --saturacion ni --brillo");
+    if (o.camara && o.plano)
+        MalUso("--plano no va con --bayer, --pedestal, --saturacion ni --brillo");
     if (o.pedestal >= o.saturacion) MalUso("el pedestal debe quedar por debajo de la saturación");
+    if (o.plano && (o.campo == 0 || o.moffat > 0 || o.inclinacion > 0 || o.subcuadro > 0))
+        MalUso("--plano necesita --campo y no va con --moffat, --inclinacion ni --subcuadro");
+    if (o.plano && o.posicion && o.paso == 0) MalUso("--plano necesita un paso de --posicion");
     if (o.subcuadro > std::min(o.ancho, o.alto)) MalUso("el subcuadro no cabe en la foto");
     return o;
 }
@@ -252,12 +272,11 @@ int main(int argc, char** argv) {
                 inicio + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                              std::chrono::duration<double>(i * o.intervalo)));
         const double mitad = (o.fotos - 1) / 2.0;
-        const double sigma =
-            o.hiperbola && o.sigmaMax > o.sigmaMin && o.fotos > 1
-                ? SigmaHiperbola(i, mitad,
-                                 mitad / std::sqrt(std::pow(o.sigmaMax / o.sigmaMin, 2) - 1),
-                                 o.sigmaMin)
-                : SigmaSerie(i, o.fotos, o.sigmaMin, o.sigmaMax);
+        const bool hiperbola = o.hiperbola && o.sigmaMax > o.sigmaMin && o.fotos > 1;
+        const double b =
+            hiperbola ? mitad / std::sqrt(std::pow(o.sigmaMax / o.sigmaMin, 2) - 1) : 1;
+        const double sigma = hiperbola ? SigmaHiperbola(i, mitad, b, o.sigmaMin)
+                                       : SigmaSerie(i, o.fotos, o.sigmaMin, o.sigmaMax);
         int ancho = o.ancho, alto = o.alto;
         std::vector<uint16_t> cuentas;
         if (o.campo == 0) {
@@ -266,8 +285,18 @@ int main(int argc, char** argv) {
             const double cy = o.alto / 2.0 - 1.7 + deriva(azar);
             cuentas = ExponerEstrella(o.ancho, o.alto, o.sigmaMin, sigma, cx, cy, azar);
         } else {
-            cuentas = o.inclinacion > 0 ? ExponerCampo(escena, sigma, azar, o.inclinacion)
-                                        : ExponerCampo(escena, TFoco{sigma, sigma, 0}, azar);
+            if (o.plano) {
+                // Each star's own best frame, the plane's offsets counted in frames.
+                const double frames = o.posicion ? o.paso : 1;
+                cuentas = ExponerCampo(escena, [&](double x, double y) {
+                    const double mejor = mitad + MejorFocoEn(*o.plano, x, y, o.ancho, o.alto) / frames;
+                    return hiperbola ? SigmaHiperbola(i, mejor, b, o.sigmaMin) : o.sigmaMin;
+                }, azar);
+            } else if (o.inclinacion > 0) {
+                cuentas = ExponerCampo(escena, sigma, azar, o.inclinacion);
+            } else {
+                cuentas = ExponerCampo(escena, TFoco{sigma, sigma, 0}, azar);
+            }
             if (o.subcuadro > 0) {
                 cuentas = Recorte(cuentas, o.ancho, sub);
                 ancho = alto = o.subcuadro;

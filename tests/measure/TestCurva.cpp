@@ -110,9 +110,14 @@ TEST(CurvaEstado, EachCheckFailsOnARunMadeToFailIt) {
         {"the run stops short of focus", Anchuras(9, 3, 2, 12, 0.01, 3),
          "el mínimo cae fuera de lo medido"},
         {"one frame before focus", Anchuras(11, 3, 1.5, 0.6, 0.01, 4), "pocos puntos a un lado"},
-        {"a run too short to leave the waist", Anchuras(9, 3, 20, 4, 0.001, 5), "la curva no sube"},
+        {"a run too short to leave the waist", Anchuras(9, 3, 20, 4, 0.001, 5),
+         "la anchura no cambia en la serie"},
+        {"a run rising on one side only", Anchuras(9, 3, 4, 1.5, 0.001, 5), "la curva no sube"},
         {"widths scattered by seeing", dispersas, "R2 bajo"},
         {"three points", Anchuras(3, 3, 1, 1, 0, 6), "pocos puntos a un lado"},
+        // The same focus throughout: only the seeing's scatter of 2 %.
+        {"a run that never changed focus", Anchuras(11, 3, 1e6, 5, 0.02, 8),
+         "la anchura no cambia en la serie"},
     };
     for (const Caso& c : casos) {
         SCOPED_TRACE(c.que);

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Tilt and curvature from the stars of a field, laid out by hand: the analysis alone, without
-// the field measurement.
+// The map of widths of one field from stars laid out by hand: the analysis alone, without the
+// field measurement.
 #include "Inclinacion.h"
 
 #include <gtest/gtest.h>
@@ -11,15 +11,6 @@
 #include <vector>
 
 namespace {
-
-TEST(Inclinacion, VerdictBoundaries) {
-    const std::pair<double, const char*> casos[] = {
-        {0, "ninguna"}, {4.99, "ninguna"}, {5, "casi ninguna"}, {9.99, "casi ninguna"},
-        {10, "leve"},   {14.99, "leve"},   {15, "moderada"},    {19.99, "moderada"},
-        {20, "grave"},  {29.99, "grave"},  {30, "extrema"},     {250, "extrema"},
-    };
-    for (const auto& [pct, veredicto] : casos) EXPECT_EQ(Veredicto(pct), veredicto) << pct;
-}
 
 // Stars laid out by hand: three per ninth at its middle, each ninth's HFD its own number.
 TEST(Inclinacion, NinthsCornersAndCurvatureFromPlacedStars) {
@@ -53,12 +44,11 @@ TEST(Inclinacion, NinthsCornersAndCurvatureFromPlacedStars) {
     EXPECT_DOUBLE_EQ(*t.Noveno[0][0], 2.0); // the corner star at (0, 0) is the fourth there
     EXPECT_DOUBLE_EQ(*t.Noveno[2][0], 3.0);
     EXPECT_DOUBLE_EQ(*t.Noveno[1][1], 2.6);
-    // Worst corner (NAXIS1 high, NAXIS2 high) minus the best (both low).
-    ASSERT_TRUE(t.Inclinacion && t.InclinacionPct);
-    EXPECT_NEAR(*t.Inclinacion, (2 + 1.0 + 0.2) - 2.0, 1e-12);
-    EXPECT_NEAR(*t.InclinacionPct, 100 * *t.Inclinacion / t.HFD, 1e-12);
-    ASSERT_TRUE(t.Curvatura);
-    EXPECT_NEAR(*t.Curvatura, 4 - 2.6, 1e-12);
+    // The softest ninth (NAXIS1 high, NAXIS2 high; the top middle one has no figure) minus the
+    // sharpest (both low); the far corner stars change no ninth's median.
+    ASSERT_TRUE(t.Dispersion && t.DispersionPct);
+    EXPECT_NEAR(*t.Dispersion, (2 + 1.0 + 0.2) - 2.0, 1e-12);
+    EXPECT_NEAR(*t.DispersionPct, 100 * *t.Dispersion / t.HFD, 1e-12);
 }
 
 TEST(Inclinacion, TooFewStarsLeaveFiguresEmpty) {
@@ -68,8 +58,7 @@ TEST(Inclinacion, TooFewStarsLeaveFiguresEmpty) {
     e.HFD = 3;
     const TInclinacion t = MedirInclinacion({e, e}, 100, 100);
     EXPECT_DOUBLE_EQ(t.HFD, 3);
-    EXPECT_FALSE(t.Inclinacion || t.Curvatura || t.Noveno[0][0]);
-    EXPECT_EQ(t.Veredicto, "");
+    EXPECT_FALSE(t.Dispersion || t.DispersionPct || t.Noveno[0][0]);
     EXPECT_EQ(MedirInclinacion({}, 100, 100).Estrellas, 0);
 }
 

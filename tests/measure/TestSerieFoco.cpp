@@ -99,4 +99,20 @@ TEST(SerieFoco, RunsThatMixHowTheyGiveThePositionAreRefused) {
         EXPECT_THROW(AjustarSerie(Serie(13, 1310, clave)), std::runtime_error);
 }
 
+TEST(SerieFoco, ARunAtOnePositionIsNoRun) {
+    std::vector<TPuntoFoco> puntos = Serie(9, 1200, [](int) { return "FOCPOS"; });
+    for (TPuntoFoco& p : puntos) p.Posicion->Valor = 1250.5;
+    try {
+        AjustarSerie(puntos);
+        ADD_FAILURE() << "fitted";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("misma posición del enfocador (1250.5)"),
+                  std::string::npos)
+            << e.what();
+    }
+    // One frame alone is fitted and found short of points, as the window's first frame is.
+    puntos.resize(1);
+    EXPECT_EQ(AjustarSerie(puntos).HFD.Estado, TEstadoCurva::PocosPuntos);
+}
+
 } // namespace

@@ -297,4 +297,22 @@ TEST(Simulacion, SkyDefectsAndDisturbances) {
     EXPECT_LT(tocados, 500);
 }
 
+TEST(PlanoSimulado, BestFocusAcrossTheFrame) {
+    // A 400 x 300 frame: its edges are at pixel positions -0.5 and 399.5, 299.5.
+    const TPlanoSimulado plano{1000, 60, -40, 25};
+    struct Caso {
+        double x, y, esperado;
+    };
+    const Caso casos[] = {
+        {199.5, 149.5, 1000},                  // the centre
+        {-0.5, 149.5, 1000 - 30 + 25 * 0.64},  // the left edge: (200² / 250²) of a corner
+        {399.5, 149.5, 1000 + 30 + 25 * 0.64}, // the right edge
+        {199.5, 299.5, 1000 - 20 + 25 * 0.36}, // the top edge: (150² / 250²)
+        {399.5, 299.5, 1000 + 30 - 20 + 25},   // the top right corner
+        {-0.5, -0.5, 1000 - 30 + 20 + 25},     // the bottom left corner
+    };
+    for (const Caso& c : casos)
+        EXPECT_NEAR(MejorFocoEn(plano, c.x, c.y, 400, 300), c.esperado, 1e-9) << c.x << ", " << c.y;
+}
+
 } // namespace
