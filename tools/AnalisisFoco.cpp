@@ -42,7 +42,8 @@ std::string NoEsFoto(const std::string& nombre) {
     return "";
 }
 
-// The writer's message names the file.
+} // namespace
+
 bool Grafico(const std::function<void()>& dibujar) {
     try {
         dibujar();
@@ -52,8 +53,6 @@ bool Grafico(const std::function<void()>& dibujar) {
         return false;
     }
 }
-
-} // namespace
 
 bool CargarFoto(TPlaca& Placa, const std::string& fichero, std::string& motivo) {
     motivo = NoEsFoto(fichero);

@@ -18,6 +18,10 @@ bool CargarFoto(TPlaca& Placa, const std::string& fichero, std::string& motivo);
 using TMedirFoto = std::function<void(TPlaca&, const std::string& fichero, size_t k)>;
 int RecorrerFotos(const std::vector<std::string>& ficheros, const TMedirFoto& medir);
 
+// Runs dibujar, a picture's writer; false when it raises, with its message (which names the
+// file) on standard error.
+bool Grafico(const std::function<void()>& dibujar);
+
 struct TMedidaCampo;
 // The field measurement, raising "ninguna estrella medible" when no star is usable.
 TMedidaCampo MedirCampoConEstrellas(TPlaca& Placa);

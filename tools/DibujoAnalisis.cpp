@@ -198,6 +198,11 @@ void PintarFigura(QPainter& p, const TFiguraCurva& f, bool conPosicion) {
 
 } // namespace
 
+void GuardarDibujo(const std::string& fichero, int ancho, int alto,
+                   const std::function<void(QPainter&)>& pintar) {
+    Guardar(fichero, ancho, alto, pintar);
+}
+
 bool TerminaEn(const std::string& texto, const std::string& final) {
     if (texto.size() < final.size()) return false;
     for (size_t k = 0; k < final.size(); ++k)

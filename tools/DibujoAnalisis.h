@@ -5,8 +5,16 @@
 #include "Curva.h"
 #include "Inclinacion.h"
 
+#include <functional>
 #include <string>
 #include <vector>
+
+class QPainter;
+
+// Paints a picture of that size, on the window's background, into the file as PNG or SVG;
+// std::runtime_error when the file cannot be written.
+void GuardarDibujo(const std::string& fichero, int ancho, int alto,
+                   const std::function<void(QPainter&)>& pintar);
 
 // Case-insensitive, for the picture's extension (given in lower case): ".png", ".svg".
 bool TerminaEn(const std::string& texto, const std::string& final);

@@ -2,6 +2,7 @@
 // Measures the star of FITS frames from the command line, with the same code the window uses,
 // or the stars of whole fields.
 #include "AnalisisFoco.h"
+#include "AnalisisNoche.h"
 #include "Campo.h"
 #include "Consola.h"
 #include "DibujoAnalisis.h"
@@ -23,6 +24,7 @@ const char* const Ayuda =
     "     quorvel-medir --campo [--csv] [--estrellas] FICHERO...\n"
     "     quorvel-medir --curva [--campo] [--csv] [--grafico IMAGEN] FICHERO...\n"
     "     quorvel-medir --inclinacion [--csv] [--grafico IMAGEN] FICHERO...\n"
+    "     quorvel-medir --noche [--modelo] [--campo] [--csv] [--grafico IMAGEN] FICHERO...\n"
     "Carga cada foto FITS de 16 bits, localiza su estrella y escribe una fila por fichero con\n"
     "el nombre, el valor máximo, la FWHM del ajuste gaussiano, el diámetro de media luz (HFD),\n"
     "el centroide, el nivel de fondo y la calidad del ajuste (S saturada, C demasiado estrecha,\n"
@@ -48,9 +50,16 @@ const char* const Ayuda =
     "      --inclinacion\n"
     "                   campos enteros: HFD de cada noveno de la foto, la peor esquina menos\n"
     "                   la mejor (en píxeles y en % del HFD), la curvatura y un veredicto\n"
+    "      --noche      las fotos de una noche, en el orden de DATE-OBS: una fila por serie de\n"
+    "                   enfoque (5 fotos seguidas o más de un filtro cuyas posiciones avanzan en\n"
+    "                   un sentido) con su inicio, fotos, FILTER, la mediana de FOCTEMP (si no,\n"
+    "                   FOCUSTEM) y lo que --curva da del HFD\n"
+    "      --modelo     con --noche: ajusta mejor = pendiente × temperatura + una ordenada por\n"
+    "                   filtro sobre las series \"bien\" y da una fila por filtro con su\n"
+    "                   desplazamiento, los pasos por grado, sus series y R2\n"
     "      --grafico IMAGEN\n"
-    "                   con --curva o --inclinacion: dibuja el análisis en IMAGEN, PNG o SVG\n"
-    "                   según su extensión (con --inclinacion, la foto de menor HFD)\n"
+    "                   con --curva, --inclinacion o --noche: dibuja el análisis en IMAGEN, PNG\n"
+    "                   o SVG según su extensión (con --inclinacion, la foto de menor HFD)\n"
     "      --csv        CSV (RFC 4180) con punto decimal; sin esta opción, columnas separadas\n"
     "                   por tabuladores con el separador decimal del usuario\n"
     "  -h, --help       esta ayuda\n"
@@ -97,7 +106,7 @@ char DecimalDelUsuario() {
 
 int main(int argc, char** argv) {
     bool csv = false, campo = false, estrellas = false, opciones = true;
-    bool curva = false, inclinacion = false;
+    bool curva = false, inclinacion = false, noche = false, modelo = false;
     std::string grafico;
     std::vector<std::string> ficheros;
     for (int i = 1; i < argc; ++i) {
@@ -120,6 +129,8 @@ int main(int argc, char** argv) {
             curva = true;
         } else if (opciones && a == "--inclinacion") {
             inclinacion = true;
+        } else if (opciones && (a == "--noche" || a == "--modelo")) {
+            (a == "--noche" ? noche : modelo) = true;
         } else if (opciones && a == "--grafico") {
             if (++i >= argc) MalUso("falta la imagen de --grafico");
             grafico = argv[i];
@@ -131,11 +142,12 @@ int main(int argc, char** argv) {
     }
     if (ficheros.empty()) MalUso("falta al menos un fichero");
     if (estrellas && !campo) MalUso("--estrellas necesita --campo");
-    if (curva && inclinacion) MalUso("--curva y --inclinacion no van juntas");
-    if (estrellas && (curva || inclinacion))
-        MalUso("--estrellas no va con --curva ni --inclinacion");
-    if (!grafico.empty() && !curva && !inclinacion)
-        MalUso("--grafico necesita --curva o --inclinacion");
+    if (curva + inclinacion + noche > 1) MalUso("--curva, --inclinacion y --noche no van juntas");
+    if (modelo && !noche) MalUso("--modelo necesita --noche");
+    if (estrellas && (curva || inclinacion || noche))
+        MalUso("--estrellas no va con --curva, --inclinacion ni --noche");
+    if (!grafico.empty() && !curva && !inclinacion && !noche)
+        MalUso("--grafico necesita --curva, --inclinacion o --noche");
     if (!grafico.empty() && !TerminaEn(grafico, ".png") && !TerminaEn(grafico, ".svg"))
         MalUso("la imagen de --grafico ha de acabar en .png o .svg: " + grafico);
 
@@ -149,6 +161,7 @@ int main(int argc, char** argv) {
                                  grafico};
     if (curva) return Terminar(Programa, AnalizarCurva(ficheros, campo, salida));
     if (inclinacion) return Terminar(Programa, AnalizarInclinacion(ficheros, salida));
+    if (noche) return Terminar(Programa, AnalizarNoche(ficheros, campo, modelo, salida));
 
     if (campo)
         Fila(estrellas
