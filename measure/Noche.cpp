@@ -173,15 +173,16 @@ TModeloFoco AjustarModelo(const std::vector<TPuntoModelo>& series) {
     const size_t n = r.Usadas.size(), p = r.Filtros.size() + conT;
     if (n == 0) throw std::runtime_error("ninguna serie buena (\"bien\") para el modelo");
     if (n < p + 1)
-        throw std::runtime_error(
-            "pocas series buenas para el modelo: " + std::to_string(n) + (conT ? " con temperatura" : "") +
-            ", y hacen falta al menos " + std::to_string(p + 1) + " (una más que las incógnitas: " +
-            (conT ? "la pendiente y " : "") + "una ordenada por filtro)");
+        throw std::runtime_error("pocas series buenas para el modelo: " + std::to_string(n) +
+                                 (conT ? " con temperatura" : "") + ", y hacen falta al menos " +
+                                 std::to_string(p + 1) + " (una más que las incógnitas: " +
+                                 (conT ? "la pendiente y " : "") + "una ordenada por filtro)");
     if (conT && !TemperaturaCambia(r.Usadas))
         throw std::runtime_error("ningún filtro tiene series buenas a temperaturas distintas: "
                                  "no se puede medir cuántos pasos mueve un grado");
 
-    const std::unique_ptr<gsl_matrix, Matriz> X(gsl_matrix_calloc(n, p)), cov(gsl_matrix_alloc(p, p));
+    const std::unique_ptr<gsl_matrix, Matriz> X(gsl_matrix_calloc(n, p)),
+        cov(gsl_matrix_alloc(p, p));
     const std::unique_ptr<gsl_vector, Matriz> y(gsl_vector_alloc(n)), c(gsl_vector_alloc(p));
     const std::unique_ptr<gsl_multifit_linear_workspace, Matriz> w(gsl_multifit_linear_alloc(n, p));
     double media = 0;

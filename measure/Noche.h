@@ -22,8 +22,8 @@ struct TFotoNoche {
     std::string Fecha;              // DATE-OBS as written; empty when missing
     std::optional<double> Segundos; // DATE-OBS's time
     std::optional<TPosicionFoco> Posicion;
-    std::string Filtro;                 // FILTER; empty when missing
-    std::optional<double> Temperatura;  // FOCTEMP, else FOCUSTEM, in degrees C
+    std::string Filtro;                // FILTER; empty when missing
+    std::optional<double> Temperatura; // FOCTEMP, else FOCUSTEM, in degrees C
 };
 
 // Raises std::runtime_error, in Spanish, when DATE-OBS is not a date or a number is not one.

@@ -12,17 +12,17 @@ struct TFiltroSimulado {
 };
 
 struct TNocheSimulada {
-    int Series = 6;           // autofocus runs
-    int FotosSerie = 9;       // frames per run
-    int Exposiciones = 4;     // frames after each run, at its best position
-    double Mejor = 10000;     // the first filter's best position at the first run's temperature
-    double Paso = 50;         // steps between a run's frames
-    double Temperatura = 12;  // at the first run, degrees C
-    double Enfriamiento = 1.5; // degrees from one run to the next
+    int Series = 6;             // autofocus runs
+    int FotosSerie = 9;         // frames per run
+    int Exposiciones = 4;       // frames after each run, at its best position
+    double Mejor = 10000;       // the first filter's best position at the first run's temperature
+    double Paso = 50;           // steps between a run's frames
+    double Temperatura = 12;    // at the first run, degrees C
+    double Enfriamiento = 1.5;  // degrees from one run to the next
     double PasosPorGrado = -30; // how far best focus moves for one degree warmer
     std::vector<TFiltroSimulado> Filtros{{"L", 0}}; // run k uses filter k modulo their number
-    double Inicio = 1773522000; // the first frame's time: 2026-03-14T21:00:00
-    double Segundos = 30;       // between frames
+    double Inicio = 1773522000;                     // the first frame's time: 2026-03-14T21:00:00
+    double Segundos = 30;                           // between frames
 };
 
 struct TFotoSimulada {

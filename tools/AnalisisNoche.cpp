@@ -45,10 +45,15 @@ std::vector<TSerieNoche> MedirSeries(const std::vector<TFotoNoche>& fotos, bool 
     TListaAcumulada ListaAcumulada;
     int numero = 0;
     for (const TTramo& t : BuscarSeries(fotos)) {
-        TSerieNoche s{++numero, t, fotos[t.Primera].Fecha, fotos[t.Primera].Filtro,
-                      TemperaturaSerie(fotos, t), {}};
+        TSerieNoche s{++numero,
+                      t,
+                      fotos[t.Primera].Fecha,
+                      fotos[t.Primera].Filtro,
+                      TemperaturaSerie(fotos, t),
+                      {}};
         std::vector<std::string> ficheros;
-        for (size_t k = t.Primera; k < t.Primera + t.Fotos; ++k) ficheros.push_back(fotos[k].Fichero);
+        for (size_t k = t.Primera; k < t.Primera + t.Fotos; ++k)
+            ficheros.push_back(fotos[k].Fichero);
         std::vector<TPuntoFoco> puntos;
         estado |= RecorrerFotos(ficheros, [&](TPlaca& Placa, const std::string&, size_t k) {
             TPuntoFoco p{PosicionEnfocador(Placa), static_cast<double>(k + 1), 0, 0};
@@ -80,7 +85,8 @@ std::string FormatoPasos(const std::vector<TSerieNoche>& series) {
 }
 
 void EscribirSeries(const std::vector<TSerieNoche>& series, const TSalidaAnalisis& s) {
-    s.fila({"Serie", "Inicio", "Fotos", "Filtro", "Temperatura", "Mejor", "Minimo", "R2", "Estado"});
+    s.fila(
+        {"Serie", "Inicio", "Fotos", "Filtro", "Temperatura", "Mejor", "Minimo", "R2", "Estado"});
     for (const TSerieNoche& n : series) {
         const TAjusteCurva& a = n.Ajuste.HFD;
         const auto valor = [&](double v, const std::string& formato) {

@@ -100,10 +100,10 @@ struct Opciones {
     bool hiperbola = false;
     bool posicion = false; // FOCUSPOS from inicio in steps of paso
     double inicio = 0, paso = 0;
-    double moffat = 0; // Moffat's beta; 0 for Gaussian stars
-    int calientes = 0; // warm pixels added to the field's own
-    TNocheSimulada noche; // written when noche.Series > 0
-    bool fotosDadas = false, ajustesNoche = false;
+    double moffat = 0;    // Moffat's beta; 0 for Gaussian stars
+    int calientes = 0;    // warm pixels added to the field's own
+    TNocheSimulada noche; // written only with --noche
+    bool conNoche = false, fotosDadas = false, ajustesNoche = false;
 };
 
 // "F:D,F:D,...": the night's filters and their offsets.
@@ -114,7 +114,8 @@ std::vector<TFiltroSimulado> LeerFiltros(const std::string& v) {
         const size_t coma = std::min(v.find(',', desde), v.size());
         const std::string f = v.substr(desde, coma - desde);
         const size_t dos = f.find(':');
-        if (dos == 0 || dos == std::string::npos || dos > 60 || f.find_first_of("'\"") != std::string::npos)
+        if (dos == 0 || dos == std::string::npos || dos > 60 ||
+            f.find_first_of("'\"") != std::string::npos)
             MalUso("--filtros necesita NOMBRE:DESPLAZAMIENTO,...: " + v);
         filtros.push_back({f.substr(0, dos), Numero(f.c_str() + dos + 1, "--filtros", -1e6, 1e6)});
         desde = coma + 1;
@@ -176,12 +177,14 @@ Opciones LeerOpciones(int argc, char** argv) {
             o.posicion = true;
         } else if (a == "--noche") {
             o.noche.Series = static_cast<int>(Numero(valor(), "--noche", 1, 10000));
+            o.conNoche = true;
         } else if (a == "--filtros") {
             o.ajustesNoche = true;
             o.noche.Filtros = LeerFiltros(valor());
         } else if (a == "--temperatura") {
             o.ajustesNoche = true;
-            std::tie(o.noche.Temperatura, o.noche.Enfriamiento) = Par(valor(), "--temperatura", 100);
+            std::tie(o.noche.Temperatura, o.noche.Enfriamiento) =
+                Par(valor(), "--temperatura", 100);
         } else if (a == "--pasos-por-grado") {
             o.ajustesNoche = true;
             o.noche.PasosPorGrado = Numero(valor(), "--pasos-por-grado", -1e6, 1e6);
@@ -197,8 +200,9 @@ Opciones LeerOpciones(int argc, char** argv) {
         }
     }
     if (o.carpeta.empty()) MalUso("falta la carpeta");
-    if (o.noche.Series > 0) {
-        if (o.inclinacion > 0 || o.subcuadro > 0) MalUso("--noche no va con --inclinacion ni --subcuadro");
+    if (o.conNoche) {
+        if (o.inclinacion > 0 || o.subcuadro > 0)
+            MalUso("--noche no va con --inclinacion ni --subcuadro");
         if (o.posicion && o.paso == 0) MalUso("con --noche, el paso de --posicion no puede ser 0");
         if (o.posicion) o.noche.Mejor = o.inicio, o.noche.Paso = o.paso;
         o.noche.FotosSerie = o.fotosDadas ? o.fotos : 9;
@@ -232,9 +236,10 @@ double SigmaNoche(const Opciones& o, const TFotoSimulada& f) {
 std::vector<std::string> TarjetasNoche(const TFotoSimulada& f) {
     char temperatura[32];
     std::snprintf(temperatura, sizeof temperatura, "%.2f", f.Temperatura);
-    return {TarjetaFits("DATE-OBS", "'" + FechaIso(f.Segundos) + "'", "inicio de la exposicion, UTC"),
-            TarjetaFits("FILTER", "'" + f.Filtro + "'", "filtro"), TarjetaPosicion(f.Posicion),
-            TarjetaFits("FOCTEMP", temperatura, "temperatura del enfocador, C")};
+    return {
+        TarjetaFits("DATE-OBS", "'" + FechaIso(f.Segundos) + "'", "inicio de la exposicion, UTC"),
+        TarjetaFits("FILTER", "'" + f.Filtro + "'", "filtro"), TarjetaPosicion(f.Posicion),
+        TarjetaFits("FOCTEMP", temperatura, "temperatura del enfocador, C")};
 }
 
 } // namespace
@@ -267,7 +272,7 @@ int main(int argc, char** argv) {
         }
     }
     const std::vector<TFotoSimulada> noche =
-        o.noche.Series > 0 ? PlanearNoche(o.noche) : std::vector<TFotoSimulada>{};
+        o.conNoche ? PlanearNoche(o.noche) : std::vector<TFotoSimulada>{};
     const int fotos = noche.empty() ? o.fotos : static_cast<int>(noche.size());
     std::uniform_real_distribution<double> deriva(-0.4, 0.4);
     // Frame i is due at i intervals after the start, whatever the writing took.

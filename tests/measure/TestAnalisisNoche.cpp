@@ -46,7 +46,8 @@ struct Escena {
 
 class AnalisisNoche : public ConFotos {
 protected:
-    Salida Medir(const std::vector<std::string>& opciones, const std::vector<std::string>& ficheros) {
+    Salida Medir(const std::vector<std::string>& opciones,
+                 const std::vector<std::string>& ficheros) {
         std::vector<std::string> a{"--csv"};
         a.insert(a.end(), opciones.begin(), opciones.end());
         a.insert(a.end(), ficheros.begin(), ficheros.end());
@@ -80,10 +81,10 @@ protected:
             char nombre[32];
             std::snprintf(nombre, sizeof nombre, "n%03zu.fits", nombres.size());
             const std::string ruta = carpeta_ / nombre;
-            GuardarFichero(ruta, FitsDeCuentas(64, 64,
-                                               ExponerPerfiles(64, 64, {{32.3, 31.6, 2.5e5, fwhm}},
-                                                               3.5, azar),
-                                               tarjetas));
+            GuardarFichero(
+                ruta, FitsDeCuentas(64, 64,
+                                    ExponerPerfiles(64, 64, {{32.3, 31.6, 2.5e5, fwhm}}, 3.5, azar),
+                                    tarjetas));
             nombres.push_back(ruta);
         }
         return nombres;
@@ -93,9 +94,9 @@ protected:
 // The rows of --noche against the night: every run found, in order, at its truth.
 void RevisarSeries(const Salida& s, const TNocheSimulada& n, bool conFecha, bool conT) {
     ASSERT_EQ(s.filas.size(), static_cast<size_t>(n.Series) + 1) << s.errores;
-    EXPECT_EQ(s.filas[0], (std::vector<std::string>{"Serie", "Inicio", "Fotos", "Filtro",
-                                                    "Temperatura", "Mejor", "Minimo", "R2",
-                                                    "Estado"}));
+    EXPECT_EQ(s.filas[0],
+              (std::vector<std::string>{"Serie", "Inicio", "Fotos", "Filtro", "Temperatura",
+                                        "Mejor", "Minimo", "R2", "Estado"}));
     for (int k = 0; k < n.Series; ++k) {
         SCOPED_TRACE("serie " + std::to_string(k + 1));
         const std::vector<std::string>& f = s.filas[static_cast<size_t>(k) + 1];
@@ -123,8 +124,8 @@ TEST_F(AnalisisNoche, SimulatedNightGivesItsRunsAndItsModel) {
     const std::string noche = carpeta_ / "noche";
     ASSERT_EQ(Ejecutar(carpeta_, SIMULAR,
                        {"--noche", "8", "--filtros", "L:0,R:40,G:25,B:-35", "--temperatura",
-                        "12,1.5", "--pasos-por-grado", "-30", "--posicion", "10000,50",
-                        "--ancho", "96", "--alto", "96", "-t", "0", "--semilla", "3", noche})
+                        "12,1.5", "--pasos-por-grado", "-30", "--posicion", "10000,50", "--ancho",
+                        "96", "--alto", "96", "-t", "0", "--semilla", "3", noche})
                   .estado,
               0);
     std::vector<std::string> fotos;
@@ -139,8 +140,8 @@ TEST_F(AnalisisNoche, SimulatedNightGivesItsRunsAndItsModel) {
     EXPECT_EQ(s.estado, 0) << s.errores;
     EXPECT_EQ(s.errores, "");
     ASSERT_EQ(s.filas.size(), 5u);
-    EXPECT_EQ(s.filas[0],
-              (std::vector<std::string>{"Filtro", "Desplazamiento", "PasosPorGrado", "Series", "R2"}));
+    EXPECT_EQ(s.filas[0], (std::vector<std::string>{"Filtro", "Desplazamiento", "PasosPorGrado",
+                                                    "Series", "R2"}));
     for (size_t f = 0; f < 4; ++f) {
         SCOPED_TRACE(n.Filtros[f].Nombre);
         ASSERT_EQ(s.filas[f + 1].size(), 5u);
@@ -284,9 +285,10 @@ TEST_F(AnalisisNoche, TooFewRunsOrNoneExitOne) {
 }
 
 TEST_F(AnalisisNoche, UsageErrorsExitTwo) {
-    for (const std::vector<std::string>& a :
-         {std::vector<std::string>{"--modelo", "x.fits"}, {"--noche", "--curva", "x.fits"},
-          {"--noche", "--campo", "--estrellas", "x.fits"}, {"--noche", "--inclinacion", "x.fits"}}) {
+    for (const std::vector<std::string>& a : {std::vector<std::string>{"--modelo", "x.fits"},
+                                              {"--noche", "--curva", "x.fits"},
+                                              {"--noche", "--campo", "--estrellas", "x.fits"},
+                                              {"--noche", "--inclinacion", "x.fits"}}) {
         const Resultado r = Ejecutar(carpeta_, MEDIR, a);
         EXPECT_EQ(r.estado, 2) << a[0] << " " << a[1];
         EXPECT_EQ(r.errores.rfind("quorvel-medir: ", 0), 0u);

@@ -86,14 +86,16 @@ TEST(Noche, RunsAreMonotonicStretchesBetweenRepeatedPositions) {
         {"falling", {9, 8, 7, 6, 5, 4, 6, 6}, "", "0+6 "},
         {"too short", {1, 2, 3, 4, 4, 4}, "", ""},
         {"exposures next to the run's last position end it there",
-         {1, 2, 3, 4, 5, 6, 7, 7, 7}, "", "0+6 "},
-        {"a V without exposures: two runs", {1, 2, 3, 4, 5, 6, 5, 4, 3, 2, 1}, "",
-         "0+6 6+5 "},
+         {1, 2, 3, 4, 5, 6, 7, 7, 7},
+         "",
+         "0+6 "},
+        {"a V without exposures: two runs", {1, 2, 3, 4, 5, 6, 5, 4, 3, 2, 1}, "", "0+6 6+5 "},
         {"a short wander before a run starts it from its last frame",
-         {20, 10, 11, 12, 13, 14}, "", "1+5 "},
+         {20, 10, 11, 12, 13, 14},
+         "",
+         "1+5 "},
         {"frames without a position end a run", {1, 2, 3, NAN, 4, 5, 6, 7, 8}, "", "4+5 "},
-        {"a filter change ends a run",
-         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, "LLLLLRRRRR", "0+5 5+5 "},
+        {"a filter change ends a run", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, "LLLLLRRRRR", "0+5 5+5 "},
         {"two runs back to back, rising both", {1, 2, 3, 4, 5, 1, 2, 3, 4, 5}, "", "0+5 5+5 "},
         {"real steps", {10025, 10075, 10125, 10175, 10225}, "", "0+5 "},
         {"nothing", {}, "", ""},
@@ -116,7 +118,8 @@ TEST(Noche, RunTemperatureIsTheMedianOfThoseGiven) {
 }
 
 // Runs of a model with this slope and these offsets, with noise of that size.
-std::vector<TPuntoModelo> Series(double pendiente, const std::vector<std::pair<std::string, double>>& filtros,
+std::vector<TPuntoModelo> Series(double pendiente,
+                                 const std::vector<std::pair<std::string, double>>& filtros,
                                  int porFiltro, double ruido, bool conT = true) {
     std::mt19937_64 azar(5);
     std::normal_distribution<double> n(0, ruido);
@@ -184,7 +187,8 @@ TEST(Noche, TooFewRunsAreRefusedWithTheReason) {
     } casos[] = {
         {"none", {}, "ninguna serie buena"},
         {"one filter, one run", {{"L", {}, 1}}, "hacen falta al menos 2"},
-        {"slope and two filters need four", {{"L", 5.0, 100}, {"R", 3.0, 150}, {"L", 1.0, 120}},
+        {"slope and two filters need four",
+         {{"L", 5.0, 100}, {"R", 3.0, 150}, {"L", 1.0, 120}},
          "hacen falta al menos 4"},
         {"one temperature per filter",
          {{"L", 5.0, 100}, {"R", 3.0, 150}, {"L", 5.0, 101}, {"R", 3.0, 149}},
