@@ -146,9 +146,10 @@ TEST_F(AnalisisNoche, SimulatedNightGivesItsRunsAndItsModel) {
         SCOPED_TRACE(n.Filtros[f].Nombre);
         ASSERT_EQ(s.filas[f + 1].size(), 5u);
         EXPECT_EQ(s.filas[f + 1][0], n.Filtros[f].Nombre);
-        // Within 0.15 of a step and 0.5 steps per degree: the runs' own scatter.
-        EXPECT_NEAR(std::stod(s.filas[f + 1][1]), n.Filtros[f].Desplazamiento, 0.15 * n.Paso);
-        EXPECT_NEAR(std::stod(s.filas[f + 1][2]), -30, 0.5);
+        // Within 0.2 of a step and 0.75 steps per degree: over 20 seeds of such nights the
+        // worst came to 0.15 and 0.61.
+        EXPECT_NEAR(std::stod(s.filas[f + 1][1]), n.Filtros[f].Desplazamiento, 0.2 * n.Paso);
+        EXPECT_NEAR(std::stod(s.filas[f + 1][2]), -30, 0.75);
         EXPECT_EQ(s.filas[f + 1][3], "2");
         EXPECT_GT(std::stod(s.filas[f + 1][4]), 0.99);
     }
@@ -209,8 +210,8 @@ TEST_F(AnalisisNoche, FailedRunsAreListedAndLeftOutOfTheModel) {
     ASSERT_EQ(s.filas.size(), 3u);
     EXPECT_EQ(s.filas[1][3], "3"); // L: runs 1, 5 and 7
     EXPECT_EQ(s.filas[2][3], "3");
-    EXPECT_NEAR(std::stod(s.filas[2][1]), 45, 0.15 * n.Paso);
-    EXPECT_NEAR(std::stod(s.filas[1][2]), -30, 0.5);
+    EXPECT_NEAR(std::stod(s.filas[2][1]), 45, 0.2 * n.Paso);
+    EXPECT_NEAR(std::stod(s.filas[1][2]), -30, 0.75);
 }
 
 TEST_F(AnalisisNoche, UnreadableFramesAreNamedAndSkipped) {
@@ -249,7 +250,7 @@ TEST_F(AnalisisNoche, WithoutTemperaturesOrWithOneFilter) {
     EXPECT_EQ(s.filas[1][1], "0.00");
     EXPECT_EQ(s.filas[1][2], "");
     EXPECT_EQ(s.filas[1][3], "4");
-    EXPECT_NEAR(std::stod(s.filas[2][1]), 60, 0.15 * n.Paso);
+    EXPECT_NEAR(std::stod(s.filas[2][1]), 60, 0.2 * n.Paso);
     EXPECT_EQ(s.filas[2][2], "");
 
     // One filter: one row.
