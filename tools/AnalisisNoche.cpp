@@ -130,6 +130,7 @@ int AnalizarNoche(const std::vector<std::string>& ficheros, bool campo, bool mod
     std::vector<TPuntoModelo> buenas;
     for (const TSerieNoche& n : series) {
         const bool bien = n.Ajuste.HFD.Bien();
+        if (!n.Ajuste.HFD.Ajustado) continue; // no best position to draw
         puntos.push_back({n.Numero, {n.Filtro, n.Temperatura, n.Ajuste.HFD.P}, bien});
         if (bien) buenas.push_back(puntos.back().Punto);
     }

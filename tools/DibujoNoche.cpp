@@ -53,10 +53,14 @@ struct Dibujo {
         : puntos(p), modelo(m) {
         conT = std::any_of(p.begin(), p.end(),
                            [](const TPuntoNoche& n) { return n.Punto.Temperatura.has_value(); });
+        // The axes cover the good runs: one whose minimum lies far beyond its frames would
+        // squeeze them into a line. The others are drawn where they fall inside.
+        const bool alguna =
+            std::any_of(p.begin(), p.end(), [](const TPuntoNoche& n) { return n.Bien; });
         for (const TPuntoNoche& n : puntos) {
             if (std::find(filtros.begin(), filtros.end(), n.Punto.Filtro) == filtros.end())
                 filtros.push_back(n.Punto.Filtro);
-            if (!std::isfinite(X(n))) continue;
+            if (!std::isfinite(X(n)) || (alguna && !n.Bien)) continue;
             xMin = std::min(xMin, X(n)), xMax = std::max(xMax, X(n));
             yMin = std::min(yMin, n.Punto.Mejor), yMax = std::max(yMax, n.Punto.Mejor);
         }

@@ -131,6 +131,21 @@ std::pair<double, double> Par(const std::string& v, const char* opcion, double l
             Numero(v.substr(coma + 1).c_str(), opcion, -limite, limite)};
 }
 
+// The night's options checked, and --posicion and --fotos read as a night reads them.
+void PrepararNoche(Opciones& o) {
+    if (!o.conNoche) {
+        if (o.ajustesNoche)
+            MalUso(
+                "--filtros, --temperatura, --pasos-por-grado y --exposiciones necesitan --noche");
+        return;
+    }
+    if (o.inclinacion > 0 || o.subcuadro > 0)
+        MalUso("--noche no va con --inclinacion ni --subcuadro");
+    if (o.posicion && o.paso == 0) MalUso("con --noche, el paso de --posicion no puede ser 0");
+    if (o.posicion) o.noche.Mejor = o.inicio, o.noche.Paso = o.paso;
+    o.noche.FotosSerie = o.fotosDadas ? o.fotos : 9;
+}
+
 Opciones LeerOpciones(int argc, char** argv) {
     Opciones o;
     for (int i = 1; i < argc; ++i) {
@@ -200,15 +215,7 @@ Opciones LeerOpciones(int argc, char** argv) {
         }
     }
     if (o.carpeta.empty()) MalUso("falta la carpeta");
-    if (o.conNoche) {
-        if (o.inclinacion > 0 || o.subcuadro > 0)
-            MalUso("--noche no va con --inclinacion ni --subcuadro");
-        if (o.posicion && o.paso == 0) MalUso("con --noche, el paso de --posicion no puede ser 0");
-        if (o.posicion) o.noche.Mejor = o.inicio, o.noche.Paso = o.paso;
-        o.noche.FotosSerie = o.fotosDadas ? o.fotos : 9;
-    } else if (o.ajustesNoche) {
-        MalUso("--filtros, --temperatura, --pasos-por-grado y --exposiciones necesitan --noche");
-    }
+    PrepararNoche(o);
     if (o.subcuadro > 0 && o.campo == 0) MalUso("--subcuadro necesita --campo");
     if (o.inclinacion > 0 && o.campo == 0) MalUso("--inclinacion necesita --campo");
     if ((o.moffat > 0 || o.calientes > 0) && o.campo == 0)

@@ -202,8 +202,10 @@ TEST_F(AnalisisNoche, FailedRunsAreListedAndLeftOutOfTheModel) {
         EXPECT_NEAR(std::stod(s.filas[static_cast<size_t>(k) + 1][5]), Verdad(n, k), n.Paso / 4);
     }
 
-    s = Medir({"--noche", "--modelo"}, fotos);
+    // The picture too, its axes over the good runs with the failed one as a ring.
+    s = Medir({"--noche", "--modelo", "--grafico", carpeta_ / "fuera.png"}, fotos);
     EXPECT_EQ(s.estado, 0) << s.errores;
+    EXPECT_GT(std::filesystem::file_size(carpeta_ / "fuera.png"), 1000u);
     const size_t aviso = s.errores.find("serie 3 (L) de 2026-03-14T21:13:00.000: ");
     ASSERT_NE(aviso, std::string::npos) << s.errores;
     EXPECT_EQ(s.errores.find("; fuera del modelo\n", aviso), s.errores.find('\n', aviso) - 18);
