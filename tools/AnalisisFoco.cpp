@@ -45,7 +45,8 @@ std::string NoEsFoto(const std::string& nombre) {
     return "";
 }
 
-// The writer's message names the file.
+} // namespace
+
 bool Grafico(const std::function<void(const TDibujos&)>& dibujar) {
     try {
         dibujar(Dibujos());
@@ -55,8 +56,6 @@ bool Grafico(const std::function<void(const TDibujos&)>& dibujar) {
         return false;
     }
 }
-
-} // namespace
 
 bool CargarFoto(TPlaca& Placa, const std::string& fichero, std::string& motivo) {
     motivo = NoEsFoto(fichero);

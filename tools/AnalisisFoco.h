@@ -19,6 +19,11 @@ bool CargarFoto(TPlaca& Placa, const std::string& fichero, std::string& motivo);
 using TMedirFoto = std::function<void(TPlaca&, const std::string& fichero, size_t k)>;
 int RecorrerFotos(const std::vector<std::string>& ficheros, const TMedirFoto& medir);
 
+struct TDibujos;
+// Runs dibujar with the pictures' module, opened on the first picture; false when it raises,
+// with its message (which names the file) on standard error.
+bool Grafico(const std::function<void(const TDibujos&)>& dibujar);
+
 struct TMedidaCampo;
 // The field measurement, raising "ninguna estrella medible" when no star is usable.
 TMedidaCampo MedirCampoConEstrellas(TPlaca& Placa);

@@ -238,6 +238,15 @@ void PintarFigura(QPainter& p, const TFiguraCurva& f, const TSerieFoco& serie, d
     linea(Texto(TextoEstado(a.Estado)), 12, a.Bien() ? Verde : Rojo);
 }
 
+} // namespace
+
+void GuardarDibujo(const std::string& fichero, int ancho, int alto,
+                   const std::function<void(QPainter&)>& pintar) {
+    Guardar(fichero, ancho, alto, pintar);
+}
+
+namespace {
+
 void DibujarCurva(const std::string& fichero, const std::vector<TFiguraCurva>& figuras,
                   const TSerieFoco& serie, char decimal) {
     Separadores(decimal);
@@ -438,7 +447,7 @@ void DibujarPlano(const std::string& fichero, const TPlanoFocal& plano, char dec
     });
 }
 
-const TDibujos Tabla{DibujarCurva, DibujarInclinacion, DibujarPlano};
+const TDibujos Tabla{DibujarCurva, DibujarInclinacion, DibujarPlano, DibujarNoche};
 
 } // namespace
 

@@ -6,11 +6,21 @@
 // loading Qt.
 #include "Curva.h"
 #include "Inclinacion.h"
+#include "DibujoNoche.h"
 #include "PlanoFocal.h"
 
 #include <cctype>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
+
+class QPainter;
+
+// Paints a picture of that size, on the window's background, into the file as PNG or SVG;
+// std::runtime_error when the file cannot be written.
+void GuardarDibujo(const std::string& fichero, int ancho, int alto,
+                   const std::function<void(QPainter&)>& pintar);
 
 // Case-insensitive, for the picture's extension (given in lower case): ".png", ".svg".
 inline bool TerminaEn(const std::string& texto, const std::string& final) {
@@ -47,6 +57,9 @@ struct TDibujos {
     void (*Inclinacion)(const std::string& fichero, const TFotoInclinacion& foto, char decimal);
     // The 3 × 3 map of the ninths' best positions relative to the centre's, and the lean.
     void (*Plano)(const std::string& fichero, const TPlanoFocal& plano, char decimal);
+    // Each run's best position against its temperature, one colour per filter, and the model.
+    void (*Noche)(const std::string& fichero, const std::vector<TPuntoNoche>& puntos,
+                  const std::optional<TModeloFoco>& modelo, char decimal);
 };
 
 // The module's one entry, looked up by this name.

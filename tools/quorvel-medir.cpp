@@ -2,6 +2,7 @@
 // Measures the star of FITS frames from the command line, with the same code the window uses,
 // or the stars of whole fields.
 #include "AnalisisFoco.h"
+#include "AnalisisNoche.h"
 #include "Campo.h"
 #include "Consola.h"
 #include "DibujoAnalisis.h"
@@ -27,6 +28,7 @@ const char* const Ayuda =
     "     quorvel-medir --inclinacion [--csv] [--grafico IMAGEN] FICHERO...\n"
     "     quorvel-medir --curva --inclinacion [--csv] [--paso-um X] [--grafico IMAGEN]\n"
     "                   FICHERO...\n"
+    "     quorvel-medir --noche [--modelo] [--campo] [--csv] [--grafico IMAGEN] FICHERO...\n"
     "Carga cada foto FITS de 16 bits, localiza su estrella y escribe una fila por fichero con\n"
     "el nombre, el valor máximo, la FWHM del ajuste gaussiano, el diámetro de media luz (HFD),\n"
     "el centroide, el nivel de fondo y la calidad del ajuste (S saturada, C demasiado estrecha,\n"
@@ -67,10 +69,18 @@ const char* const Ayuda =
     "                   si hay veredicto\n"
     "      --paso-um X  con --curva --inclinacion: el paso del enfocador en micras; añade las\n"
     "                   mismas cifras en micras\n"
+    "      --noche      las fotos de una noche, en el orden de DATE-OBS: una fila por serie de\n"
+    "                   enfoque (5 fotos seguidas o más de un filtro cuyas posiciones avanzan en\n"
+    "                   un sentido) con su inicio, fotos, FILTER, la mediana de FOCTEMP (si no,\n"
+    "                   FOCUSTEM) y lo que --curva da del HFD\n"
+    "      --modelo     con --noche: ajusta mejor = pendiente × temperatura + una ordenada por\n"
+    "                   filtro sobre las series \"bien\" y da una fila por filtro con su\n"
+    "                   desplazamiento, los pasos por grado, sus series y R2\n"
     "      --grafico IMAGEN\n"
-    "                   con --curva o --inclinacion: dibuja el análisis en IMAGEN, PNG o SVG\n"
-    "                   según su extensión (con --inclinacion, la foto de menor HFD; con las\n"
-    "                   dos, el mapa de las mejores posiciones respecto al centro)\n"
+    "                   con --curva, --inclinacion o --noche: dibuja el análisis en IMAGEN, PNG\n"
+    "                   o SVG según su extensión (con --inclinacion, la foto de menor HFD; con\n"
+    "                   --curva --inclinacion, el mapa de las mejores posiciones respecto al\n"
+    "                   centro)\n"
     "      --csv        CSV (RFC 4180) con punto decimal; sin esta opción, columnas separadas\n"
     "                   por tabuladores con el separador decimal del usuario\n"
     "  -h, --help       esta ayuda\n"
@@ -146,7 +156,7 @@ char DecimalDelUsuario() {
 int main(int argc, char** argv) {
     AvisarErroresNoCapturados(Programa);
     bool csv = false, campo = false, estrellas = false, rechazadas = false, opciones = true;
-    bool curva = false, inclinacion = false;
+    bool curva = false, inclinacion = false, noche = false, modelo = false;
     std::string grafico;
     bool conGrafico = false;
     double pasoUm = 0;
@@ -173,6 +183,8 @@ int main(int argc, char** argv) {
             curva = true;
         } else if (opciones && a == "--inclinacion") {
             inclinacion = true;
+        } else if (opciones && (a == "--noche" || a == "--modelo")) {
+            (a == "--noche" ? noche : modelo) = true;
         } else if (opciones && a == "--grafico") {
             if (++i >= argc) MalUso("falta la imagen de --grafico");
             grafico = argv[i];
@@ -190,11 +202,13 @@ int main(int argc, char** argv) {
     if (estrellas && !campo) MalUso("--estrellas necesita --campo");
     if (rechazadas && !estrellas) MalUso("--rechazadas necesita --campo --estrellas");
     if (pasoUm > 0 && !(curva && inclinacion)) MalUso("--paso-um necesita --curva --inclinacion");
-    if (estrellas && (curva || inclinacion))
-        MalUso("--estrellas no va con --curva ni --inclinacion");
+    if (noche && (curva || inclinacion)) MalUso("--noche no va con --curva ni --inclinacion");
+    if (modelo && !noche) MalUso("--modelo necesita --noche");
+    if (estrellas && (curva || inclinacion || noche))
+        MalUso("--estrellas no va con --curva, --inclinacion ni --noche");
     if (conGrafico && grafico.empty()) MalUso("la imagen de --grafico no puede estar vacía");
-    if (!grafico.empty() && !curva && !inclinacion)
-        MalUso("--grafico necesita --curva o --inclinacion");
+    if (!grafico.empty() && !curva && !inclinacion && !noche)
+        MalUso("--grafico necesita --curva, --inclinacion o --noche");
     if (!grafico.empty() && !TerminaEn(grafico, ".png") && !TerminaEn(grafico, ".svg"))
         MalUso("la imagen de --grafico ha de acabar en .png o .svg: " + grafico);
 
@@ -209,6 +223,7 @@ int main(int argc, char** argv) {
     if (curva && inclinacion) return Terminar(Programa, AnalizarPlano(ficheros, salida));
     if (curva) return Terminar(Programa, AnalizarCurva(ficheros, campo, salida));
     if (inclinacion) return Terminar(Programa, AnalizarInclinacion(ficheros, salida));
+    if (noche) return Terminar(Programa, AnalizarNoche(ficheros, campo, modelo, salida));
 
     std::vector<std::string> columnasEstrella{"Archivo", "X", "Y", "FWHM", "HFD", "Maximo", "Calidad"};
     if (rechazadas) columnasEstrella.push_back("Motivo");

@@ -6,6 +6,7 @@
 #include "Errores.h"
 #include "EscritorFits.h"
 #include "Ficheros.h"
+#include "NocheSimulada.h"
 #include "Numeros.h"
 #include "Simulacion.h"
 #include "Version.h"
@@ -67,6 +68,16 @@ const char* const Ayuda =
     "                      sigma-min en medio a sigma-max en los extremos, en vez de una V recta\n"
     "      --posicion I,P  escribe la posición del enfocador, FOCUSPOS, en cada foto: I en la\n"
     "                      primera y P más en cada una de las siguientes\n"
+    "      --noche N       una noche de N series de enfoque (de --fotos fotos, 9 si no se da),\n"
+    "                      cada una seguida de exposiciones en su mejor posición, con DATE-OBS,\n"
+    "                      FILTER, FOCTEMP y FOCUSPOS; con --posicion, I es el mejor foco del\n"
+    "                      primer filtro a la primera temperatura y P el paso (10000,50)\n"
+    "      --filtros F:D,...  con --noche: los filtros por turno, cada uno a D pasos del primero\n"
+    "                      (L:0)\n"
+    "      --temperatura T,B  con --noche: T grados en la primera serie, B menos en cada una\n"
+    "                      de las siguientes (12,1.5)\n"
+    "      --pasos-por-grado K  con --noche: cuánto se mueve el mejor foco por grado (-30)\n"
+    "      --exposiciones E  con --noche: fotos tras cada serie, de 2 en adelante (4)\n"
     "  -h, --help          esta ayuda\n"
     "      --version       la versión y la licencia\n"
     "Los números decimales admiten coma o punto.\n";
@@ -105,8 +116,10 @@ struct Opciones {
     bool hiperbola = false;
     bool posicion = false; // FOCUSPOS from inicio in steps of paso
     double inicio = 0, paso = 0;
-    double moffat = 0; // Moffat's beta; 0 for Gaussian stars
-    int calientes = 0; // warm pixels added to the field's own
+    double moffat = 0;    // Moffat's beta; 0 for Gaussian stars
+    int calientes = 0;    // warm pixels added to the field's own
+    TNocheSimulada noche; // written only with --noche
+    bool conNoche = false, fotosDadas = false, ajustesNoche = false;
     // The camera and the stars' brightness, for the field.
     std::string bayer;
     double respuesta[3] = {0.6, 1.0, 0.45};
@@ -125,6 +138,46 @@ void LeerRespuestas(const std::string& v, double r[3]) {
     }
 }
 
+// "F:D,F:D,...": the night's filters and their offsets.
+std::vector<TFiltroSimulado> LeerFiltros(const std::string& v) {
+    std::vector<TFiltroSimulado> filtros;
+    size_t desde = 0;
+    while (desde <= v.size()) {
+        const size_t coma = std::min(v.find(',', desde), v.size());
+        const std::string f = v.substr(desde, coma - desde);
+        const size_t dos = f.find(':');
+        if (dos == 0 || dos == std::string::npos || dos > 60 ||
+            f.find_first_of("'\"") != std::string::npos)
+            MalUso("--filtros necesita NOMBRE:DESPLAZAMIENTO,...: " + v);
+        filtros.push_back({f.substr(0, dos), Numero(f.c_str() + dos + 1, "--filtros", -1e6, 1e6)});
+        desde = coma + 1;
+    }
+    return filtros;
+}
+
+// "A,B": two numbers, for --posicion and --temperatura.
+std::pair<double, double> Par(const std::string& v, const char* opcion, double limite) {
+    const size_t coma = v.find(',');
+    if (coma == std::string::npos) MalUso(std::string(opcion) + " necesita dos números A,B: " + v);
+    return {Numero(v.substr(0, coma).c_str(), opcion, -limite, limite),
+            Numero(v.substr(coma + 1).c_str(), opcion, -limite, limite)};
+}
+
+// The night's options checked, and --posicion and --fotos read as a night reads them.
+void PrepararNoche(Opciones& o) {
+    if (!o.conNoche) {
+        if (o.ajustesNoche)
+            MalUso(
+                "--filtros, --temperatura, --pasos-por-grado y --exposiciones necesitan --noche");
+        return;
+    }
+    if (o.inclinacion > 0 || o.subcuadro > 0)
+        MalUso("--noche no va con --inclinacion ni --subcuadro");
+    if (o.posicion && o.paso == 0) MalUso("con --noche, el paso de --posicion no puede ser 0");
+    if (o.posicion) o.noche.Mejor = o.inicio, o.noche.Paso = o.paso;
+    o.noche.FotosSerie = o.fotosDadas ? o.fotos : 9;
+}
+
 Opciones LeerOpciones(int argc, char** argv) {
     Opciones o;
     for (int i = 1; i < argc; ++i) {
@@ -141,6 +194,7 @@ Opciones LeerOpciones(int argc, char** argv) {
             std::exit(Terminar(Programa, 0));
         } else if (a == "-n" || a == "--fotos") {
             o.fotos = static_cast<int>(Numero(valor(), "--fotos", 1, 1000000));
+            o.fotosDadas = true;
         } else if (a == "--ancho") {
             o.ancho = static_cast<int>(Numero(valor(), "--ancho", 8, 65535));
         } else if (a == "--alto") {
@@ -188,12 +242,24 @@ Opciones LeerOpciones(int argc, char** argv) {
         } else if (a == "--hiperbola") {
             o.hiperbola = true;
         } else if (a == "--posicion") {
-            const std::string v = valor();
-            const size_t coma = v.find(',');
-            if (coma == std::string::npos) MalUso("--posicion necesita INICIO,PASO: " + v);
-            o.inicio = Numero(v.substr(0, coma).c_str(), "--posicion", -1e9, 1e9);
-            o.paso = Numero(v.substr(coma + 1).c_str(), "--posicion", -1e9, 1e9);
+            std::tie(o.inicio, o.paso) = Par(valor(), "--posicion", 1e9);
             o.posicion = true;
+        } else if (a == "--noche") {
+            o.noche.Series = static_cast<int>(Numero(valor(), "--noche", 1, 10000));
+            o.conNoche = true;
+        } else if (a == "--filtros") {
+            o.ajustesNoche = true;
+            o.noche.Filtros = LeerFiltros(valor());
+        } else if (a == "--temperatura") {
+            o.ajustesNoche = true;
+            std::tie(o.noche.Temperatura, o.noche.Enfriamiento) =
+                Par(valor(), "--temperatura", 100);
+        } else if (a == "--pasos-por-grado") {
+            o.ajustesNoche = true;
+            o.noche.PasosPorGrado = Numero(valor(), "--pasos-por-grado", -1e6, 1e6);
+        } else if (a == "--exposiciones") {
+            o.ajustesNoche = true;
+            o.noche.Exposiciones = static_cast<int>(Numero(valor(), "--exposiciones", 2, 10000));
         } else if (!a.empty() && a[0] == '-') {
             MalUso("opción desconocida: " + a);
         } else if (o.carpeta.empty()) {
@@ -203,6 +269,7 @@ Opciones LeerOpciones(int argc, char** argv) {
         }
     }
     if (o.carpeta.empty()) MalUso("falta la carpeta");
+    PrepararNoche(o);
     if (o.subcuadro > 0 && o.campo == 0) MalUso("--subcuadro necesita --campo");
     if (o.inclinacion > 0 && o.campo == 0) MalUso("--inclinacion necesita --campo");
     if ((o.moffat > 0 || o.calientes > 0) && o.campo == 0)
@@ -227,6 +294,23 @@ std::string TarjetaPosicion(double x) {
     char texto[32];
     std::snprintf(texto, sizeof texto, x == std::nearbyint(x) ? "%.0f" : "%.6g", x);
     return TarjetaFits("FOCUSPOS", texto, "posicion del enfocador, en pasos");
+}
+
+// A night's frame: the hyperbola through its true best position, sigma-max at the ends of a run
+// centred there.
+double SigmaNoche(const Opciones& o, const TFotoSimulada& f) {
+    const double r = std::max(o.sigmaMax / o.sigmaMin, 1.0001);
+    const double b = std::fabs(o.noche.Paso) * (o.noche.FotosSerie - 1) / 2 / std::sqrt(r * r - 1);
+    return SigmaHiperbola(f.Posicion, f.Mejor, std::max(b, 1e-9), o.sigmaMin);
+}
+
+std::vector<std::string> TarjetasNoche(const TFotoSimulada& f) {
+    char temperatura[32];
+    std::snprintf(temperatura, sizeof temperatura, "%.2f", f.Temperatura);
+    return {
+        TarjetaFits("DATE-OBS", "'" + FechaIso(f.Segundos) + "'", "inicio de la exposicion, UTC"),
+        TarjetaFits("FILTER", "'" + f.Filtro + "'", "filtro"), TarjetaPosicion(f.Posicion),
+        TarjetaFits("FOCTEMP", temperatura, "temperatura del enfocador, C")};
 }
 
 } // namespace
@@ -263,10 +347,13 @@ int main(int argc, char** argv) {
                         sub.y0, s.x, s.y);
         }
     }
+    const std::vector<TFotoSimulada> noche =
+        o.conNoche ? PlanearNoche(o.noche) : std::vector<TFotoSimulada>{};
+    const int fotos = noche.empty() ? o.fotos : static_cast<int>(noche.size());
     std::uniform_real_distribution<double> deriva(-0.4, 0.4);
     // Frame i is due at i intervals after the start, whatever the writing took.
     const auto inicio = std::chrono::steady_clock::now();
-    for (int i = 0; i < o.fotos; ++i) {
+    for (int i = 0; i < fotos; ++i) {
         if (i > 0)
             std::this_thread::sleep_until(
                 inicio + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
@@ -275,8 +362,9 @@ int main(int argc, char** argv) {
         const bool hiperbola = o.hiperbola && o.sigmaMax > o.sigmaMin && o.fotos > 1;
         const double b =
             hiperbola ? mitad / std::sqrt(std::pow(o.sigmaMax / o.sigmaMin, 2) - 1) : 1;
-        const double sigma = hiperbola ? SigmaHiperbola(i, mitad, b, o.sigmaMin)
-                                       : SigmaSerie(i, o.fotos, o.sigmaMin, o.sigmaMax);
+        const double sigma = !noche.empty()  ? SigmaNoche(o, noche[static_cast<size_t>(i)])
+                             : hiperbola ? SigmaHiperbola(i, mitad, b, o.sigmaMin)
+                                         : SigmaSerie(i, o.fotos, o.sigmaMin, o.sigmaMax);
         int ancho = o.ancho, alto = o.alto;
         std::vector<uint16_t> cuentas;
         if (o.campo == 0) {
@@ -308,7 +396,10 @@ int main(int argc, char** argv) {
         const std::string final = o.carpeta + "/" + nombre;
         try {
             std::vector<std::string> tarjetas;
-            if (o.posicion) tarjetas.push_back(TarjetaPosicion(o.inicio + i * o.paso));
+            if (!noche.empty())
+                tarjetas = TarjetasNoche(noche[static_cast<size_t>(i)]);
+            else if (o.posicion)
+                tarjetas.push_back(TarjetaPosicion(o.inicio + i * o.paso));
             if (!o.bayer.empty())
                 tarjetas.insert(tarjetas.end(),
                                 {TarjetaFits("BAYERPAT", "'" + o.bayer + "'", "mosaico de color"),

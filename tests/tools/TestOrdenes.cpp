@@ -127,6 +127,23 @@ TEST_F(Ordenes, ErrorDeUsoEnUnaLineaConLaAyudaNombrada) {
          "el pedestal debe quedar por debajo de la saturación"},
         {SIMULAR, "quorvel-simular", {"--campo", "9", "--saturacion", "70000", "c"},
          "valor no válido para --saturacion: 70000"},
+        {MEDIR, "quorvel-medir", {"--modelo", "a.fits"}, "--modelo necesita --noche"},
+        {SIMULAR,
+         "quorvel-simular",
+         {"--filtros", "L:0", "c"},
+         "--filtros, --temperatura, --pasos-por-grado y --exposiciones necesitan --noche"},
+        {SIMULAR,
+         "quorvel-simular",
+         {"--noche", "3", "--filtros", "L:0,R", "c"},
+         "--filtros necesita NOMBRE:DESPLAZAMIENTO,...: L:0,R"},
+        {SIMULAR,
+         "quorvel-simular",
+         {"--noche", "3", "--temperatura", "12", "c"},
+         "--temperatura necesita dos números A,B: 12"},
+        {SIMULAR,
+         "quorvel-simular",
+         {"--noche", "3", "--exposiciones", "1", "c"},
+         "valor no válido para --exposiciones: 1"},
     };
     for (const auto& c : casos) {
         SCOPED_TRACE(c.motivo);
