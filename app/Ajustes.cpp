@@ -33,16 +33,5 @@ std::string LeerPrimeraLinea(const std::string& ruta) {
 }
 
 void EscribirLinea(const std::string& ruta, const std::string& linea) {
-    const std::string temporal = ruta + ".tmp";
-    FILE* f = std::fopen(temporal.c_str(), "wb");
-    if (!f)
-        throw std::runtime_error("No se puede escribir " + ruta + ": " + DescripcionError(errno));
-    const std::string contenido = linea + "\r\n";
-    const bool escrito = std::fwrite(contenido.data(), 1, contenido.size(), f) == contenido.size();
-    const bool cerrado = std::fclose(f) == 0;
-    if (!escrito || !cerrado || std::rename(temporal.c_str(), ruta.c_str()) != 0) {
-        const std::string causa = DescripcionError(errno);
-        std::remove(temporal.c_str());
-        throw std::runtime_error("No se puede escribir " + ruta + ": " + causa);
-    }
+    EscribirEntero(ruta, linea + "\r\n");
 }

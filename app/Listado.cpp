@@ -66,8 +66,10 @@ bool EsExtensionFits(const std::string& ruta) {
 }
 
 std::vector<std::string> FotosDeCarpeta(const std::string& carpeta) {
-    // An empty text is no folder: listing the root would let "Puesta a cero" delete there.
-    if (carpeta.empty()) return {};
+    // An empty text is no folder: listing the root would let "Puesta a cero" delete there. A
+    // relative one would be read from wherever the program was started, a different folder
+    // from one start to the next.
+    if (carpeta.empty() || carpeta[0] != '/') return {};
     // (folded name, name): the same order from one tick to the next, whatever the file system.
     std::vector<std::pair<std::string, std::string>> nombres;
     if (DIR* d = ::opendir(carpeta.c_str())) {

@@ -30,9 +30,17 @@ TResultadoFoto MedirFoto(const std::string& ruta, TModoMedida modo, TListaOrdena
         Placa.LeerFits(ruta);
         if (modo == TModoMedida::Estrella) {
             const TFigurasFoco f = MedirEstrella(Placa, ListaOrdenada, ListaAcumulada);
-            r = {TResultadoFoto::Medida, f.Maximo, f.FWHM, f.HFD, 0};
+            r.Estado = TResultadoFoto::Medida;
+            r.Maximo = f.Maximo;
+            r.FWHM = f.FWHM;
+            r.HFD = f.HFD;
         } else {
             if (Placa.Ancho() == 0) return r;
+            try {
+                r.Posicion = PosicionEnfocador(Placa);
+            } catch (const std::exception& e) {
+                r.PosicionIlegible = e.what();
+            }
             if (Pausa) Pausa();
             const TMedidaCampo m = MedirCampo(Placa, Pausa);
             r.Estrellas = static_cast<int32_t>(m.Estrellas.size());

@@ -3,6 +3,7 @@
 // One listed frame through the watch cycle: loaded, measured the way the window was started
 // with, and judged (measured, skipped, or still being written).
 #include "ListasTrabajo.h"
+#include "SerieFoco.h"
 
 #include <cstdint>
 #include <functional>
@@ -23,11 +24,15 @@ struct TResultadoFoto {
     float FWHM = 0;
     double HFD = 0;
     int32_t Estrellas = 0; // field mode: the stars used
+    // Field mode: the focuser's position (FOCUSPOS, else FOCPOS), or why it could not be read.
+    std::optional<TPosicionFoco> Posicion;
+    std::string PosicionIlegible;
 };
 
 // Loads the frame at ruta into a frame object of its own, released on return, and measures it.
 // Never raises: a frame that fails is Saltada, or Pendiente while it is short and changed less
-// than SegundosDeEscritura ago. In field mode Pausa, when given, is called once the frame is
+// than SegundosDeEscritura ago. A focuser position that is not a number leaves the frame
+// measured, without a position. In field mode Pausa, when given, is called once the frame is
 // loaded and then through the measurement (MedirCampo); the single star's steps never call it.
 TResultadoFoto MedirFoto(const std::string& ruta, TModoMedida modo, TListaOrdenada& ListaOrdenada,
                          TListaAcumulada& ListaAcumulada,

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -71,6 +72,17 @@ TFQuorvel::TFQuorvel(const std::string& dirPrograma, bool crear, TModoMedida mod
     ListaFotos = new QListWidget(this);
     ListaFotos->setGeometry(84, 76, 133, 133);
     ListaFotos->hide();
+    if (Modo == TModoMedida::Campo) {
+        // Room for the live focus answer under the charts: the commands move down.
+        constexpr int alto = 30;
+        LineaFoco = new QLabel(this);
+        LineaFoco->setGeometry(13, 396, 369, alto - 2);
+        LineaFoco->setWordWrap(true);
+        LineaFoco->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        setFixedSize(395, 480 + alto);
+        for (QWidget* w : std::initializer_list<QWidget*>{Button1, Button2, Edit1})
+            w->move(w->x(), w->y() + alto);
+    }
     for (QPushButton* b : {Button1, Button2}) b->setAutoDefault(false);
     setTabOrder(Button1, Button2);
     setTabOrder(Button2, ListaFotos);
@@ -85,13 +97,15 @@ TFQuorvel::TFQuorvel(const std::string& dirPrograma, bool crear, TModoMedida mod
     connect(Button1, &QPushButton::clicked, this, &TFQuorvel::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TFQuorvel::Button2Click);
 
-    Preguntar = [this](const QString& titulo, const QString& texto) {
+    Preguntar = [this](const QString& titulo, const QString& texto, const QString& detalle) {
         QMessageBox caja(QMessageBox::NoIcon, titulo, texto, QMessageBox::Yes | QMessageBox::No,
                          this);
+        caja.setInformativeText(detalle);
         caja.setDefaultButton(QMessageBox::Yes);
         return caja.exec() == QMessageBox::Yes;
     };
     MostrarError = [this](const QString& texto) { QMessageBox::critical(this, "Quorvel", texto); };
+    Listar = FotosDeCarpeta;
 
     Centrar();
 
@@ -124,7 +138,7 @@ void TFQuorvel::Ejecutar(const std::function<void()>& cuerpo) {
     try {
         cuerpo();
     } catch (const std::exception& e) {
-        MostrarError(QString::fromUtf8(e.what()));
+        MostrarError(QString::fromStdString(TextoError(e)));
     }
 }
 
@@ -186,7 +200,8 @@ void TFQuorvel::Button2Click() {
     Ejecutar([this] {
         Timer1->stop();
         if (Preguntar("Orvex - Quorvel",
-                      QString::fromUtf8("     ¿Borramos todas las imágenes y datos?     "))) {
+                      QString::fromUtf8("     ¿Borramos todas las imágenes y datos?     "),
+                      TextoBorrado())) {
             for (int i = ListaFotos->count(); i-- > 0;) {
                 const QByteArray ruta = ListaFotos->item(i)->data(RutaReal).toByteArray();
                 ::unlink(ruta.constData()); // a file that cannot go is passed over
@@ -197,9 +212,27 @@ void TFQuorvel::Button2Click() {
     });
 }
 
+QString TFQuorvel::TextoBorrado() const {
+    const int n = ListaFotos->count();
+    const QString carpeta = DeBytes(carpetaListada_);
+    // The folder on a line of its own: a long path wraps at its own slashes, not mid-sentence.
+    if (n == 1) return QString("Se borrará 1 foto FITS de la carpeta:\n%1").arg(carpeta);
+    if (n > 1) return QString("Se borrarán %1 fotos FITS de la carpeta:\n%2").arg(n).arg(carpeta);
+    if (carpeta.isEmpty()) return "No se vigila ninguna carpeta: no se borrará ningún fichero.";
+    if (!carpeta.startsWith('/'))
+        return QString("La carpeta %1 no es una ruta absoluta y no se vigila: no se borrará "
+                       "ningún fichero.")
+            .arg(carpeta);
+    // Emptied by a reset, or a folder without frames.
+    return "No hay ninguna foto en la lista: no se borrará ningún fichero.";
+}
+
 void TFQuorvel::VaciarListaFotos() {
     ListaFotos->clear();
+    vistas_.clear();
     FotosProcesadas = 0;
+    foco_.Vaciar();
+    if (LineaFoco) LineaFoco->clear();
     MostrarEstrellas(-1);
 }
 
@@ -211,8 +244,17 @@ void TFQuorvel::MostrarEstrellas(int32_t estrellas) {
         if (estrellas >= 0)
             titulo += QString(" (%1 %2)").arg(estrellas).arg(estrellas == 1 ? "estrella"
                                                                             : "estrellas");
+        titulo += QString::fromStdString(foco_.Titulo());
     }
     setWindowTitle(titulo);
+}
+
+void TFQuorvel::AnotarFoco(const TResultadoFoto& r) {
+    if (r.PosicionIlegible.empty())
+        foco_.Anotar(r.Posicion, r.HFD, r.FWHM);
+    else
+        foco_.Rechazar(r.PosicionIlegible);
+    LineaFoco->setText(QString::fromStdString(foco_.Linea()));
 }
 
 void TFQuorvel::Timer1Timer() {
@@ -234,7 +276,8 @@ void TFQuorvel::Timer1Timer() {
 
 void TFQuorvel::ListarFotos() {
     ListaFotos->clear();
-    for (const std::string& ruta : FotosDeCarpeta(Carpeta())) {
+    carpetaListada_ = Carpeta();
+    for (const std::string& ruta : Listar(carpetaListada_)) {
         auto* item = new QListWidgetItem(DeBytes(ruta));
         item->setData(RutaReal, QByteArray::fromStdString(ruta));
         ListaFotos->addItem(item);
@@ -266,31 +309,34 @@ void TFQuorvel::ProcesarFotos() {
             ultima = std::chrono::steady_clock::now();
         };
     const int n = ListaFotos->count();
-    for (int k = FotosProcesadas; k < n; ++k) {
+    for (int k = 0; k < n; ++k) {
         try {
-            const auto entrada = [&] {
+            const auto ruta = [&] {
                 const QListWidgetItem* item = ListaFotos->item(k);
                 if (!item)
                     throw ErrorRango("La lista de fotos ya no tiene la posición " +
                                      std::to_string(k));
-                return item;
+                return item->data(RutaReal).toByteArray().toStdString();
             };
-            const TResultadoFoto r = MedirFoto(entrada()->data(RutaReal).toByteArray().toStdString(),
-                                               Modo, ListaOrdenada, ListaAcumulada, pausa);
+            // Each file once, whatever its place in this listing: a frame that shows up
+            // between known ones (it arrived while the folder was read) is measured now.
+            const std::string esta = ruta();
+            if (vistas_.count(esta)) continue;
+            const TResultadoFoto r = MedirFoto(esta, Modo, ListaOrdenada, ListaAcumulada, pausa);
             // A reset while the frame was measured empties the list: the frame belonged to the
             // run that was cleared, and its figures are not plotted.
-            entrada();
-            if (r.Estado == TResultadoFoto::Pendiente) {
-                // This entry, and those after it, wait for the next tick.
-                FotosProcesadas = k;
-                return;
-            }
+            ruta();
+            // This entry, and those after it, wait for the next tick.
+            if (r.Estado == TResultadoFoto::Pendiente) return;
+            // Counted before the display lets a reset run, which then starts a clean run.
+            const int32_t x = FotosProcesadas++;
+            vistas_.insert(esta);
+            if (r.Estado == TResultadoFoto::Medida && Modo == TModoMedida::Campo) AnotarFoco(r);
             if (r.Estado != TResultadoFoto::Saltada && Modo == TModoMedida::Campo)
                 MostrarEstrellas(r.Estrellas);
-            if (r.Estado == TResultadoFoto::Medida) MostrarMedidas(k, r.Maximo, r.FWHM, r.HFD);
+            if (r.Estado == TResultadoFoto::Medida) MostrarMedidas(x, r.Maximo, r.FWHM, r.HFD);
         } catch (...) {
             // An entry gone from the list, or a failed display: skipped without a word.
         }
     }
-    FotosProcesadas = ListaFotos->count();
 }

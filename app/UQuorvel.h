@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: layout, the two commands and the folder watch cycle.
+#include "FocoEnVivo.h"
 #include "HistorialFoco.h"
 #include "MedidaFoto.h"
 
@@ -8,9 +9,11 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class QCloseEvent;
+class QLabel;
 class QMoveEvent;
 class QLineEdit;
 class QListWidget;
@@ -39,8 +42,10 @@ public:
     static void Esperar(int32_t ms);
     void ProcesarFotos();
 
-    // Seams for the confirmation box and the error box, so tests never block on them.
-    std::function<bool(const QString& titulo, const QString& texto)> Preguntar;
+    // Seams for the confirmation box and the error box, so tests never block on them; detalle
+    // is the box's informative text.
+    std::function<bool(const QString& titulo, const QString& texto, const QString& detalle)>
+        Preguntar;
     std::function<void(const QString& texto)> MostrarError;
 
     QPushButton* Button1;
@@ -48,6 +53,11 @@ public:
     QLineEdit* Edit1;
     QListWidget* ListaFotos;
     QTimer* Timer1;
+    QLabel* LineaFoco = nullptr; // field mode: the live focus answer, under the charts
+    // The folder's frames as full paths, in listing order (FotosDeCarpeta); a seam for tests.
+    std::function<std::vector<std::string>(const std::string& carpeta)> Listar;
+    // The entries handled (measured, skipped or without stars) since the last reset; the next
+    // one handled is plotted at this x.
     int32_t FotosProcesadas = 0;
     std::string DirPrograma;
     const TModoMedida Modo;
@@ -68,8 +78,16 @@ private:
     void Centrar(); // the window's frame in the middle of the screen
     // The title; in field mode with the stars used in the latest frame (none yet: -1).
     void MostrarEstrellas(int32_t estrellas);
+    void AnotarFoco(const TResultadoFoto& r); // field mode: the frame joins the live answer
+
+    TFocoEnVivo foco_; // the run since the last reset, with focuser positions
+
+    // What the reset's question tells: which folder the list was read from.
+    QString TextoBorrado() const;
 
     std::string carpetaBytes_;
+    std::string carpetaListada_;            // the folder of the latest listing
+    std::unordered_set<std::string> vistas_; // the paths handled since the last reset
     bool enCiclo_ = false;         // a tick that comes due inside a cycle is not run
     bool cierrePendiente_ = false; // closed during a cycle: close when the cycle ends
     bool centradoConMarco_ = false;

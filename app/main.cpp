@@ -47,6 +47,7 @@ void LeerSeparadores() {
 } // namespace
 
 int main(int argc, char** argv) {
+    AvisarErroresNoCapturados("quorvel");
     // Read before the toolkit starts: --help and --version need no screen, and a wrong
     // argument opens no window. Qt's own options (-platform...) are refused like any other.
     TModoMedida modo = TModoMedida::Estrella;

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 
 namespace {
 
@@ -14,6 +15,23 @@ namespace {
     std::fprintf(stderr, "%s: no se puede escribir en la salida estándar: %s\n", programa,
                  DescripcionError(codigo).c_str());
     std::_Exit(1); // nothing left to flush: stdout is what failed
+}
+
+const char* ProgramaActual = "quorvel";
+
+[[noreturn]] void ErrorNoCapturado() {
+    std::string motivo = "error inesperado";
+    if (const std::exception_ptr e = std::current_exception()) {
+        try {
+            std::rethrow_exception(e);
+        } catch (const std::exception& x) {
+            motivo = TextoError(x);
+        } catch (...) {
+        }
+    }
+    std::fflush(stdout); // the rows written so far come before the reason
+    std::fprintf(stderr, "%s: %s\n", ProgramaActual, motivo.c_str());
+    std::_Exit(1);
 }
 
 } // namespace
@@ -42,4 +60,9 @@ int Terminar(const char* programa, int estado) {
 void Avisar(const char* programa, const std::string& motivo) {
     Vaciar(programa);
     std::fprintf(stderr, "%s: %s\n", programa, motivo.c_str());
+}
+
+void AvisarErroresNoCapturados(const char* programa) {
+    ProgramaActual = programa;
+    std::set_terminate(ErrorNoCapturado);
 }

@@ -19,3 +19,7 @@ int Terminar(const char* programa, int estado);
 // "programa: motivo" on standard error, after what standard output holds, so that rows and
 // reasons come in the order they were found.
 void Avisar(const char* programa, const std::string& motivo);
+
+// Makes an error that escapes main() (memory exhausted, say) end the program with
+// "programa: motivo" in Spanish and status 1, instead of the runtime's English report.
+void AvisarErroresNoCapturados(const char* programa);

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 double Dividir(double a, double b) {
     if (b == 0.0)
@@ -63,6 +64,8 @@ std::string DescripcionError(int codigo) {
         return "Memoria insuficiente";
     case EAGAIN:
         return "Recurso no disponible por ahora";
+    case EPIPE:
+        return "Tubería cerrada: el programa que leía la salida ya terminó";
     case EINTR:
         return "Llamada interrumpida";
     case ENXIO:
@@ -83,4 +86,11 @@ std::string DescripcionError(int codigo) {
     default:
         return std::strerror(codigo);
     }
+}
+
+std::string TextoError(const std::exception& e) {
+    // The library's own texts for these are English and say nothing to the user.
+    if (dynamic_cast<const std::bad_alloc*>(&e) || dynamic_cast<const std::length_error*>(&e))
+        return "Memoria insuficiente: la foto o la operación no caben en la memoria disponible";
+    return e.what();
 }

@@ -2,6 +2,7 @@
 #pragma once
 // Errors raised by the computing core. Each step that can fail throws one of these; the
 // processing loop catches them per frame, the window shows the rest in its error box.
+#include <exception>
 #include <stdexcept>
 #include <string>
 
@@ -34,3 +35,7 @@ double Raiz(double v);
 // A system error (an errno value) described in Spanish, for the texts the user reads; an error
 // without a Spanish text keeps the system's own description.
 std::string DescripcionError(int codigo);
+
+// A caught error's text for the user: memory exhaustion (std::bad_alloc, a size beyond the
+// library's) in Spanish, every other error its own message.
+std::string TextoError(const std::exception& e);

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // A regular file: neither a folder nor a FIFO, a device or a socket.
 bool EsFicheroRegular(const std::string& ruta);
@@ -38,3 +39,10 @@ private:
     TEstado estado_ = TEstado::NoSeAbre;
     int error_ = 0;
 };
+
+// Replaces the file at ruta by bytes, whole or not at all: they are written under a hidden name
+// beside it (".name.part") and renamed over it once complete, so a reader never meets half a
+// file. On failure (a full disc, a write refused) the temporary is removed, the old file stays,
+// and std::runtime_error says in Spanish which file and why (the temporary's name only when
+// something there cannot be removed).
+void EscribirEntero(const std::string& ruta, std::string_view bytes);

@@ -3,6 +3,7 @@
 
 #include "Errores.h"
 #include "Ficheros.h"
+#include "Memoria.h"
 #include "Numeros.h"
 
 #include <algorithm>
@@ -27,6 +28,27 @@ constexpr size_t Tarjeta = 80;
 // that has no "END" within a thousand (36,000 cards, 2.9 MB) is not a frame, and reading on
 // would hold a file of any size in memory.
 constexpr size_t MaxRegistrosCabecera = 1000;
+
+// A frame's matrix takes at most half of the memory the program may use, the measurement
+// needing room besides, and never more than 512 MiB (16384 x 16384 values, beyond the largest
+// camera sensors): a header that claims a huge frame neither exhausts the memory nor holds the
+// watch for a minute while it is read.
+constexpr uint64_t MaxBytesMatriz = uint64_t{512} << 20;
+// A matrix this small (up to 33 megapixels) fits any machine the program runs on: for it the
+// memory is not looked up, which reads a few files.
+constexpr uint64_t SiempreCabe = uint64_t{64} << 20;
+
+// Why a frame of that size is refused; empty when it fits.
+std::string DemasiadoGrande(int64_t ancho, int64_t alto) {
+    const uint64_t bytes = static_cast<uint64_t>(ancho) * static_cast<uint64_t>(alto) * 2;
+    if (bytes <= SiempreCabe) return {};
+    const uint64_t maximo = std::min(MaxBytesMatriz, MemoriaUtilizable() / 2);
+    if (bytes <= maximo) return {};
+    const auto mib = [](uint64_t b) { return std::to_string(b >> 20) + " MiB"; };
+    return "Foto demasiado grande: " + std::to_string(ancho) + " x " + std::to_string(alto) +
+           " píxeles ocupan " + mib(bytes + (1 << 20) - 1) + " en memoria; el máximo es " +
+           mib(maximo);
+}
 
 // The frame file, closed on every way out of the load; its failures are the loader's errors.
 class Archivo {
@@ -255,6 +277,11 @@ bool TPlaca::LeerFits(const std::string& ArchivoFits) {
     const int64_t alto = ConvertirEntero(LeerClave("NAXIS2"));
     if (ancho < 1 || ancho > 65535 || alto < 1 || alto > 65535) {
         Mensaje = "Dimensiones de imagen no admitidas";
+        return false;
+    }
+    // Before the file's size: a huge frame still being written is refused at once, not waited for.
+    if (const std::string motivo = DemasiadoGrande(ancho, alto); !motivo.empty()) {
+        Mensaje = motivo;
         return false;
     }
     const int64_t necesario = static_cast<int64_t>(registrosCabecera * Registro) + ancho * alto * 2;

@@ -13,6 +13,13 @@
 
 namespace {
 
+// A centroid of no light is a 0 / 0: said as what the frame holds, for the command line.
+void ComprobarLuz(double Sf, int32_t Maximo) {
+    if (Sf != 0) return;
+    throw ErrorAritmetico(Maximo == 0 ? "La foto no tiene luz: todos sus píxeles valen 0"
+                                      : "No hay estrella: la foto no tiene más luz que su fondo");
+}
+
 constexpr int32_t MitadCaja = 12; // the second box is 25 x 25
 
 // Binary128 holds every product of the first pass's background and a sum of coordinates
@@ -154,6 +161,7 @@ void TMedida::CalcularCentroide() {
         }
     }
     Maximo = maximo;
+    ComprobarLuz(Sf, Maximo);
     CentroideX = Dividir(Sx, Sf);
     CentroideY = Dividir(Sy, Sf);
 }
@@ -179,6 +187,7 @@ void TMedida::CalcularCentroideExacto() {
     const Cuadruple Sy = Cuadruple(sumas.vy) - fondo * (SumaDeEnteros(y0, y1) * nx);
     const Cuadruple Sf = Cuadruple(sumas.v) - fondo * (nx * ny);
     Maximo = sumas.maximo;
+    ComprobarLuz(static_cast<double>(Sf), Maximo);
     CentroideX = Dividir(static_cast<double>(Sx), static_cast<double>(Sf));
     CentroideY = Dividir(static_cast<double>(Sy), static_cast<double>(Sf));
 }

@@ -49,7 +49,7 @@ bool Grafico(const std::function<void()>& dibujar) {
         dibujar();
         return true;
     } catch (const std::exception& e) {
-        Fallo(e.what());
+        Fallo(TextoError(e));
         return false;
     }
 }
@@ -70,7 +70,7 @@ int RecorrerFotos(const std::vector<std::string>& ficheros, const TMedirFoto& me
             if (!CargarFoto(Placa, ficheros[k], motivo)) throw std::runtime_error(motivo);
             medir(Placa, ficheros[k], k);
         } catch (const std::exception& e) {
-            Fallo(ficheros[k], e.what());
+            Fallo(ficheros[k], TextoError(e));
             estado = 1;
         }
     }
@@ -104,7 +104,7 @@ int AnalizarCurva(const std::vector<std::string>& ficheros, bool campo, const TS
     try {
         serie = AjustarSerie(puntos);
     } catch (const std::exception& e) {
-        Fallo(e.what());
+        Fallo(TextoError(e));
         return 1;
     }
 

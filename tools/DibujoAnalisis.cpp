@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "DibujoAnalisis.h"
 
-#include "EscritorFits.h"
+#include "Ficheros.h"
 #include "Grafico.h"
 #include "Numeros.h"
 
@@ -90,7 +90,8 @@ void Guardar(const std::string& fichero, int ancho, int alto,
         if (!imagen.save(&buffer, "PNG"))
             throw std::runtime_error("No se puede dibujar " + fichero);
     }
-    GuardarFichero(fichero, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    // Drawn in memory and written whole: a failed write keeps the old picture.
+    EscribirEntero(fichero, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 }
 
 constexpr int AnchoGrafico = 560, AltoGrafico = 240, AnchoEtiquetas = 190;

@@ -6,6 +6,7 @@
 #include "Campo.h"
 #include "Consola.h"
 #include "DibujoAnalisis.h"
+#include "Errores.h"
 #include "Medida.h"
 #include "Numeros.h"
 #include "UTPlaca.h"
@@ -105,6 +106,7 @@ char DecimalDelUsuario() {
 } // namespace
 
 int main(int argc, char** argv) {
+    AvisarErroresNoCapturados(Programa);
     bool csv = false, campo = false, estrellas = false, opciones = true;
     bool curva = false, inclinacion = false, noche = false, modelo = false;
     std::string grafico;

@@ -5,6 +5,7 @@
 #include "Consola.h"
 #include "Errores.h"
 #include "EscritorFits.h"
+#include "Ficheros.h"
 #include "NocheSimulada.h"
 #include "Numeros.h"
 #include "Simulacion.h"
@@ -252,6 +253,7 @@ std::vector<std::string> TarjetasNoche(const TFotoSimulada& f) {
 } // namespace
 
 int main(int argc, char** argv) {
+    AvisarErroresNoCapturados(Programa);
     const Opciones o = LeerOpciones(argc, argv);
     if (std::error_code ec; !std::filesystem::create_directories(o.carpeta, ec) && ec) {
         Avisar(Programa,
@@ -316,21 +318,16 @@ int main(int argc, char** argv) {
         char nombre[32];
         std::snprintf(nombre, sizeof nombre, "foco_%04d.fits", i + 1);
         const std::string final = o.carpeta + "/" + nombre;
-        const std::string temporal = o.carpeta + "/." + nombre + ".part";
         try {
             std::vector<std::string> tarjetas;
             if (!noche.empty())
                 tarjetas = TarjetasNoche(noche[static_cast<size_t>(i)]);
             else if (o.posicion)
                 tarjetas.push_back(TarjetaPosicion(o.inicio + i * o.paso));
-            GuardarFichero(temporal, FitsDeCuentas(ancho, alto, cuentas, tarjetas));
+            // Whole or not at all, under a hidden name until complete, as a camera writes.
+            EscribirEntero(final, FitsDeCuentas(ancho, alto, cuentas, tarjetas));
         } catch (const std::exception& e) {
-            Avisar(Programa, e.what());
-            return 1;
-        }
-        if (std::rename(temporal.c_str(), final.c_str()) != 0) {
-            Avisar(Programa, "no se puede renombrar " + temporal + ": " + DescripcionError(errno));
-            std::remove(temporal.c_str());
+            Avisar(Programa, TextoError(e));
             return 1;
         }
         std::printf("%s  sigma %.2f\n", final.c_str(), sigma);

@@ -23,7 +23,7 @@ TEST(FicheroAjustes, EscritaYLeida) {
         s << f.rdbuf();
         EXPECT_EQ(s.str(), linea + "\r\n");
         EXPECT_EQ(LeerPrimeraLinea(ruta), linea);
-        EXPECT_FALSE(fs::exists(ruta + ".tmp"));
+        EXPECT_FALSE(fs::exists(d / ".quorvel.ini.part"));
     }
     EXPECT_TRUE(ExisteNoCarpeta(ruta));
     EXPECT_FALSE(ExisteNoCarpeta(d.ruta.string()));

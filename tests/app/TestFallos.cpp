@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Faults around the watch cycle: files and folders changing under it, odd folder texts.
+#include "Limites.h"
 #include "Ventana.h"
 
 #include <QLineEdit>
+#include <QPushButton>
 #include <QListWidget>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -67,7 +69,8 @@ TEST_F(Fallos, CarpetaBorradaSustituidaYRestaurada) {
     fs::remove(fotos.ruta);
     fs::rename(aparte, fotos.ruta);
     Tic();
-    EXPECT_EQ(v->XCrudas().size(), 6u) << "the restored frames are measured once more";
+    EXPECT_EQ(v->XCrudas().size(), 3u) << "each file once in a run, back or not";
+    EXPECT_EQ(v->FotosProcesadas, 3);
 }
 
 TEST_F(Fallos, TextosDeCarpetaRaros) {
@@ -80,7 +83,7 @@ TEST_F(Fallos, TextosDeCarpetaRaros) {
     } casos[] = {
         {fotos.ruta.string() + "/", 2},          // trailing "/"
         {fotos.ruta.string() + "/f100.fits", 0}, // names a file
-        {"sub", 1},                              // relative to the working folder
+        {"sub", 0},                              // relative: not read from the working folder
         {fotos.ruta.string() + "/no-existe", 0},
     };
     const fs::path antes = fs::current_path();
@@ -159,19 +162,55 @@ TEST_F(Fallos, AjusteDeSoloLecturaSeLeeYSeSustituyeAlCerrar) {
 }
 
 TEST_F(Fallos, DiscoLlenoAlCerrarConservaElAjusteAnterior) {
-    if (!fs::exists("/dev/full")) GTEST_SKIP();
     Arrancar("/cielo/anterior");
-    // The temporary file is written beside the setting: make that name /dev/full.
-    ::symlink("/dev/full", (programa / "quorvel.ini.tmp").c_str());
     v->Edit1->setText("/cielo/nuevo");
     v->show();
-    EXPECT_TRUE(v->close());
+    {
+        LimiteEscritura limite(4); // the new line does not fit
+        EXPECT_TRUE(v->close());
+    }
     EXPECT_FALSE(v->isVisible()) << "the window closes all the same";
     ASSERT_EQ(v->errores.size(), 1);
-    EXPECT_TRUE(v->errores[0].endsWith(": No queda espacio en el dispositivo"))
-        << v->errores[0].toStdString();
+    EXPECT_EQ(v->errores[0].toStdString(), "No se puede escribir " + (programa / "quorvel.ini") +
+                                               ": Fichero demasiado grande");
     std::ifstream f(programa / "quorvel.ini", std::ios::binary);
     std::string linea;
     std::getline(f, linea);
     EXPECT_EQ(linea, "/cielo/anterior\r");
+    EXPECT_FALSE(fs::exists(programa / ".quorvel.ini.part"));
+}
+
+// A relative folder, in the setting or typed into the box, is no folder: nothing is listed,
+// measured or deleted, wherever the program was started.
+TEST_F(Fallos, CarpetaRelativaNiSeListaNiSeBorra) {
+    fs::create_directory(fotos.ruta / "rel");
+    GuardarFichero(fotos / "rel/a.fits", FotoConEstrella(9000));
+    const fs::path antes = fs::current_path();
+    fs::current_path(fotos.ruta);
+    Arrancar("rel");
+    Tic();
+    v->Edit1->setText("./rel");
+    Tic();
+    EXPECT_EQ(v->ListaFotos->count(), 0);
+    EXPECT_TRUE(v->XCrudas().empty());
+    v->respuesta = true;
+    v->Button2->click();
+    EXPECT_TRUE(fs::exists(fotos / "rel/a.fits"));
+    ASSERT_EQ(v->detalles.size(), 1);
+    EXPECT_EQ(v->detalles[0].toStdString(),
+              "La carpeta ./rel no es una ruta absoluta y no se vigila: no se borrará ningún "
+              "fichero.");
+    fs::current_path(antes);
+}
+
+// A frame whose header claims more pixels than the program takes is skipped, without a box,
+// and the watch goes on with the next frame.
+TEST_F(Fallos, FotoDemasiadoGrandeSeSalta) {
+    Fotos(1);
+    ASSERT_TRUE(FotoEnorme(fotos / "f101.fits", 32768, 32768));
+    GuardarFichero(fotos / "f102.fits", FotoConEstrella(9000));
+    Arrancar();
+    Tic();
+    EXPECT_EQ(v->XCrudas(), (std::vector<double>{0, 2}));
+    EXPECT_EQ(v->FotosProcesadas, 3);
 }

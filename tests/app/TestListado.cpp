@@ -109,3 +109,18 @@ TEST(Listado, TextoVacioNoListaLaRaiz) {
     EXPECT_NE(WEXITSTATUS(estado), 2) << "the root, named, is listed";
     EXPECT_EQ(WEXITSTATUS(estado), 0) << "an empty text listed the root";
 }
+
+// A relative folder would depend on where the program was started: it lists nothing, even run
+// from the folder that holds one of that name with frames in it.
+TEST(Listado, CarpetaRelativaNoListaNada) {
+    CarpetaTemporal d;
+    fs::create_directories(d.ruta / "rel/sub");
+    GuardarFichero(d / "rel/a.fits", "x");
+    GuardarFichero(d / "rel/sub/b.fits", "x");
+    const fs::path antes = fs::current_path();
+    fs::current_path(d.ruta);
+    for (const char* carpeta : {"rel", "./rel", "rel/sub", "../" , "~"})
+        EXPECT_TRUE(FotosDeCarpeta(carpeta).empty()) << carpeta;
+    EXPECT_EQ(FotosDeCarpeta((d.ruta / "rel").string()).size(), 1u) << "absolute, it lists";
+    fs::current_path(antes);
+}

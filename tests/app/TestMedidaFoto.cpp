@@ -88,3 +88,38 @@ TEST(MedidaFoto, FotosQueFallan) {
         }
     EXPECT_EQ(Medir(d / "no-existe.fits", TModoMedida::Campo).Estado, TResultadoFoto::Saltada);
 }
+
+// Field mode reads the focuser's position as quorvel-medir --curva does; one that is not a
+// number leaves the frame measured, with the reason. The single star never reads it.
+TEST(MedidaFoto, PosicionDelEnfocador) {
+    std::mt19937_64 azar(11);
+    const TEscena escena = CrearEscena(AnchoCampo, AltoCampo, 30, 1.2, azar);
+    const std::vector<uint16_t> cuentas = ExponerCampo(escena, 1.6, azar);
+    const struct {
+        std::vector<std::string> tarjetas;
+        std::optional<double> posicion;
+        const char* clave;
+        const char* ilegible;
+    } casos[] = {
+        {{}, {}, "", ""},
+        {{TarjetaFits("FOCUSPOS", "12680")}, 12680, "FOCUSPOS", ""},
+        {{TarjetaFits("FOCPOS", "1.25D+03")}, 1250, "FOCPOS", ""},
+        {{TarjetaFits("FOCPOS", "7"), TarjetaFits("FOCUSPOS", "9")}, 9, "FOCUSPOS", ""},
+        {{TarjetaFits("FOCUSPOS", "'cerca'")}, {}, "", "FOCUSPOS no es un número: cerca"},
+    };
+    CarpetaTemporal d;
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.clave);
+        GuardarFichero(d / "f.fits", FitsDeCuentas(AnchoCampo, AltoCampo, cuentas, c.tarjetas));
+        const TResultadoFoto r = Medir(d / "f.fits", TModoMedida::Campo);
+        EXPECT_EQ(r.Estado, TResultadoFoto::Medida);
+        EXPECT_GT(r.Estrellas, 10);
+        ASSERT_EQ(r.Posicion.has_value(), c.posicion.has_value());
+        if (c.posicion) {
+            EXPECT_EQ(r.Posicion->Valor, *c.posicion);
+            EXPECT_STREQ(r.Posicion->Clave, c.clave);
+        }
+        EXPECT_EQ(r.PosicionIlegible, c.ilegible);
+        EXPECT_FALSE(Medir(d / "f.fits", TModoMedida::Estrella).Posicion);
+    }
+}

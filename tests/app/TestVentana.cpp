@@ -237,11 +237,14 @@ TEST_F(Vigilancia, CarpetaQueDesapareceYVuelve) {
     const fs::path aparte = fotos.ruta.string() + ".aparte";
     fs::rename(fotos.ruta, aparte);
     v->Timer1Timer();
-    EXPECT_EQ(v->FotosProcesadas, 0);
+    EXPECT_EQ(v->FotosProcesadas, 2) << "the entries handled in this run";
     EXPECT_TRUE(v->errores.isEmpty());
     fs::rename(aparte, fotos.ruta);
     v->Timer1Timer();
-    EXPECT_EQ(v->XCrudas(), (std::vector<double>{0, 0, 1, 1}));
+    EXPECT_EQ(v->XCrudas(), (std::vector<double>{0, 1})) << "each file once in a run";
+    Foto("c.fits");
+    v->Timer1Timer();
+    EXPECT_EQ(v->XCrudas(), (std::vector<double>{0, 1, 2}));
 }
 
 // The camera's counter grows a digit: the new frame comes after the known ones, measured once.
@@ -295,6 +298,34 @@ TEST_F(Vigilancia, PuestaACeroDurantUnCiclo) {
     EXPECT_EQ(v->XCrudas(), (std::vector<double>{0, 1, 2, 3}));
 }
 
+// The folder read while a frame arrives: the listing shows a later frame before an earlier
+// one. Each is measured once, the late one when it shows, at the next x.
+TEST_F(Vigilancia, ListadoQueMuestraAntesUnaFotoPosterior) {
+    Foto("f1.fits", 10000);
+    Foto("f2.fits", 20000);
+    Foto("f3.fits", 30000);
+    Foto("f4.fits", 40000);
+    Arrancar();
+    const std::string d = fotos.ruta.string() + "/";
+    std::vector<std::vector<std::string>> listados = {
+        {d + "f1.fits", d + "f3.fits"},
+        {d + "f1.fits", d + "f2.fits", d + "f3.fits"},
+        {d + "f1.fits", d + "f2.fits", d + "f3.fits", d + "f4.fits"},
+        {d + "f2.fits", d + "f4.fits"}, // two gone: nothing new
+    };
+    size_t tic = 0;
+    v->Listar = [&](const std::string&) { return listados[std::min(tic, listados.size() - 1)]; };
+    for (; tic < listados.size(); ++tic) v->Timer1Timer();
+    EXPECT_EQ(v->XCrudas(), (std::vector<double>{0, 1, 2, 3}));
+    const auto p = v->Puntos(v->Chart1);
+    ASSERT_EQ(p.size(), 4u);
+    // By their peaks: f1, f3, f2, f4.
+    EXPECT_LT(p[0].second, p[2].second);
+    EXPECT_LT(p[2].second, p[1].second);
+    EXPECT_LT(p[1].second, p[3].second);
+    EXPECT_EQ(v->FotosProcesadas, 4);
+}
+
 TEST_F(Vigilancia, TicDuranteUnCicloNoAnida) {
     for (const char* n : {"a.fits", "b.fits", "c.fits"}) Foto(n);
     Arrancar();
@@ -336,6 +367,8 @@ TEST_F(Vigilancia, PuestaACeroRespondidaNo) {
     ASSERT_EQ(v->preguntas.size(), 1);
     EXPECT_EQ(v->preguntas[0],
               QString::fromUtf8("Orvex - Quorvel|     ¿Borramos todas las imágenes y datos?     "));
+    EXPECT_EQ(v->detalles[0].toStdString(),
+              "Se borrará 1 foto FITS de la carpeta:\n" + fotos.ruta.string());
     EXPECT_TRUE(fs::exists(fotos / "a.fits"));
     EXPECT_EQ(v->XCrudas().size(), 1u);
     EXPECT_NE(v->Label2->text(), "0");
@@ -368,6 +401,8 @@ TEST_F(Vigilancia, PuestaACeroRespondidaSiBorraSoloLasListadas) {
             k += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
         }
     ::close(avisos);
+    EXPECT_EQ(v->detalles.value(0).toStdString(),
+              "Se borrarán 11 fotos FITS de la carpeta:\n" + fotos.ruta.string());
     std::vector<std::string> alReves{"zz-enlace.fits"};
     for (int i = 9; i >= 0; --i) alReves.push_back("f" + std::to_string(i) + ".fits");
     EXPECT_EQ(borradas, alReves) << "from the last entry of the list to the first";
@@ -382,6 +417,10 @@ TEST_F(Vigilancia, PuestaACeroRespondidaSiBorraSoloLasListadas) {
     EXPECT_EQ(v->Label2->text(), "0");
     EXPECT_TRUE(v->Timer1->isActive());
 
+    v->respuesta = false;
+    v->Button2->click(); // before the next listing: nothing listed, nothing to delete
+    EXPECT_EQ(v->detalles.value(1).toStdString(),
+              "No hay ninguna foto en la lista: no se borrará ningún fichero.");
     Foto("nueva.fits");
     v->Timer1Timer();
     EXPECT_EQ(v->XCrudas(), std::vector<double>{0});
@@ -401,6 +440,20 @@ TEST_F(Vigilancia, CarpetaCanceladaDejaDeVigilar) {
     EXPECT_TRUE(v->Edit1->text().isEmpty());
     EXPECT_FALSE(v->Timer1->isActive());
     EXPECT_EQ(v->XCrudas().size(), 1u) << "the charts keep their points";
+    // The box is empty, but the list still holds the frames of the folder watched before: the
+    // question says so before anything is deleted.
+    Foto("b.fits");
+    v->respuesta = false;
+    v->Button2->click();
+    ASSERT_EQ(v->detalles.size(), 1);
+    EXPECT_EQ(v->detalles[0].toStdString(),
+              "Se borrará 1 foto FITS de la carpeta:\n" + fotos.ruta.string());
+    v->Timer1->stop();
+    v->Timer1Timer(); // the empty box lists nothing
+    v->Button2->click();
+    EXPECT_EQ(v->detalles[1].toStdString(),
+              "No se vigila ninguna carpeta: no se borrará ningún fichero.");
+    v->Timer1->stop();
 
     QTimer::singleShot(0, [this] {
         if (auto* d = qobject_cast<TFSelDir*>(QApplication::activeModalWidget())) {

@@ -16,8 +16,9 @@ class Ventana : public TFQuorvel {
 public:
     explicit Ventana(const std::string& dir, TModoMedida modo = TModoMedida::Estrella)
         : TFQuorvel(dir, false, modo) {
-        Preguntar = [this](const QString& titulo, const QString& texto) {
+        Preguntar = [this](const QString& titulo, const QString& texto, const QString& detalle) {
             preguntas << titulo + "|" + texto;
+            detalles << detalle;
             return respuesta;
         };
         MostrarError = [this](const QString& texto) { errores << texto; };
@@ -45,7 +46,7 @@ public:
     int32_t Medias() { return Chart1->Series(1).Count(); }
 
     bool respuesta = false; // to every question box
-    QStringList preguntas, errores;
+    QStringList preguntas, detalles, errores;
 };
 
 // A window whose settings file names the folder, so it starts watching at once.

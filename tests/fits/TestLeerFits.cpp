@@ -2,6 +2,7 @@
 // Loading a frame: header records, the header tests, the offset, the matrix and Pixel.
 #include "Auxiliar.h"
 #include "Errores.h"
+#include "Limites.h"
 #include "UTPlaca.h"
 
 #include <gtest/gtest.h>
@@ -9,11 +10,14 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -251,6 +255,57 @@ TEST_F(LeerFits, EjesExtremosAdmitidos) {
         ASSERT_TRUE(placa.LeerFits(Fichero("a.fits", FitsDeCuentas(ancho, alto, cuentas))));
         CompararPixeles(placa, static_cast<size_t>(ancho), cuentas);
     }
+}
+
+// A header that claims more pixels than the program takes is refused before anything is
+// allocated or read, with its reason, even when the data are not all there yet.
+TEST_F(LeerFits, FotoDemasiadoGrandeSeRechazaAntesDeReservar) {
+    const struct {
+        int64_t ancho, alto;
+        bool completa;
+        const char* mensaje;
+    } casos[] = {
+        {16385, 16384, true,
+         "Foto demasiado grande: 16385 x 16384 píxeles ocupan 513 MiB en memoria; el máximo es "
+         "512 MiB"},
+        {32768, 32768, true, "32768 x 32768 píxeles ocupan 2048 MiB"},
+        {65535, 65535, false, "65535 x 65535 píxeles ocupan 8192 MiB"},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.mensaje);
+        const std::string ruta = (carpeta_ / "enorme.fits").string();
+        if (c.completa) {
+            ASSERT_TRUE(FotoEnorme(ruta, c.ancho, c.alto));
+        } else {
+            GuardarFichero(ruta, BloqueCabecera(TarjetasBasicas(c.ancho, c.alto)));
+        }
+        TPlaca placa;
+        EXPECT_FALSE(placa.LeerFits(ruta));
+        EXPECT_NE(Mensaje.find(c.mensaje), std::string::npos) << Mensaje;
+        EXPECT_EQ(placa.Ancho(), 0);
+        EXPECT_TRUE(Imagen.empty());
+    }
+}
+
+// Under a memory limit the bound is half of it: a frame that would fit the stated maximum is
+// refused when the process may not hold it twice over.
+TEST_F(LeerFits, FotoQueNoCabeEnLaMemoriaDelProceso) {
+    if (ConSanitizador) GTEST_SKIP() << "a memory limit breaks the sanitizer";
+    const std::string ruta = (carpeta_ / "grande.fits").string();
+    ASSERT_TRUE(FotoEnorme(ruta, 12000, 12000)); // 275 MiB
+    EXPECT_EXIT(
+        {
+            rlimit r{};
+            ::getrlimit(RLIMIT_AS, &r);
+            r.rlim_cur = rlim_t{400} << 20;
+            if (::setrlimit(RLIMIT_AS, &r) != 0) std::_Exit(2);
+            TPlaca placa;
+            const bool cargada = placa.LeerFits(ruta);
+            std::fprintf(stderr, "%s\n", Mensaje.c_str());
+            std::_Exit(cargada ? 1 : 0);
+        },
+        ::testing::ExitedWithCode(0), "12000 x 12000 píxeles ocupan 275 MiB en memoria; el "
+                                      "máximo es 200 MiB");
 }
 
 struct CasoDesplazamiento {

@@ -4,18 +4,22 @@
 #include "CarpetaTemporal.h"
 #include "Ejecutar.h"
 #include "EscritorFits.h"
+#include "Limites.h"
 #include "Simulacion.h"
 #include "Version.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -252,6 +256,7 @@ TEST_F(Ordenes, SimularCreaLaCarpetaQueFalta) {
     EXPECT_EQ(f.estado, 1);
     EXPECT_EQ(f.errores, "quorvel-simular: No se puede escribir " + serie +
                              "/.foco_0001.fits.part: Es una carpeta\n");
+    EXPECT_TRUE(std::filesystem::is_directory(serie + "/.foco_0001.fits.part"));
 }
 
 TEST_F(Ordenes, SimularAceptaComaOPuntoDecimal) {
@@ -276,3 +281,98 @@ TEST_F(Ordenes, SimularAceptaComaOPuntoDecimal) {
 }
 
 } // namespace
+
+namespace {
+
+std::vector<std::string> Nombres(const std::string& carpeta) {
+    std::vector<std::string> r;
+    for (const auto& e : std::filesystem::directory_iterator(carpeta))
+        r.push_back(e.path().filename().string());
+    std::sort(r.begin(), r.end());
+    return r;
+}
+
+} // namespace
+
+// What the user reads for a frame too big for memory, one of no light and a flat one, each
+// in its own words, and the good frame after them is measured.
+TEST_F(Ordenes, MedirDiceQueFotoNoSeMidePorQue) {
+    const std::string enorme = carpeta_ / "enorme.fits", ceros = carpeta_ / "ceros.fits",
+                      plana = carpeta_ / "plana.fits", bien = Estrella("e.fits", 2.0);
+    ASSERT_TRUE(FotoEnorme(enorme, 32768, 32768));
+    GuardarFichero(ceros, FitsDeCuentas(64, 64, std::vector<uint16_t>(64 * 64, 0)));
+    GuardarFichero(plana, FitsDeCuentas(64, 64, std::vector<uint16_t>(64 * 64, 1200)));
+    const Resultado r = Ejecutar(MEDIR, {enorme, ceros, plana, bien});
+    EXPECT_EQ(r.estado, 1);
+    EXPECT_EQ(Lineas(r.salida).size(), 2u);
+    const std::string p = "quorvel-medir: ";
+    EXPECT_EQ(r.errores, p + enorme +
+                             ": Foto demasiado grande: 32768 x 32768 píxeles ocupan 2048 MiB en "
+                             "memoria; el máximo es 512 MiB\n" +
+                             p + ceros + ": La foto no tiene luz: todos sus píxeles valen 0\n" + p +
+                             plana + ": No hay estrella: la foto no tiene más luz que su fondo\n");
+}
+
+// A picture that cannot be written whole (the disc fills up) leaves the old one in place and
+// no temporary behind; the reason is said and the exit status is 1.
+TEST_F(Ordenes, GraficoQueNoCabeConservaElAnterior) {
+    std::vector<std::string> serie = {"--curva", "--grafico", carpeta_ / "curva.png"};
+    for (const double sigma : {4.0, 3.0, 2.2, 1.8, 2.2, 3.0, 4.0})
+        serie.push_back(Estrella("s" + std::to_string(serie.size()) + ".fits", sigma));
+    GuardarFichero(carpeta_ / "curva.png", "el de anoche");
+    const auto antes = Nombres(carpeta_.ruta.string());
+    Resultado r;
+    {
+        LimiteEscritura limite(4000); // room for the rows and the reasons, not for the picture
+        r = Ejecutar(MEDIR, serie);
+    }
+    EXPECT_EQ(r.estado, 1);
+    EXPECT_EQ(r.errores, "quorvel-medir: No se puede escribir " + (carpeta_ / "curva.png") +
+                             ": Fichero demasiado grande\n");
+    EXPECT_EQ(Leer(carpeta_ / "curva.png"), "el de anoche");
+    auto despues = Nombres(carpeta_.ruta.string());
+    despues.erase(std::remove_if(despues.begin(), despues.end(),
+                                 [](const std::string& n) { return n == "out" || n == "err"; }),
+                  despues.end());
+    EXPECT_EQ(despues, antes);
+}
+
+// The camera's frame that does not fit on the disc: no frame, no hidden temporary left.
+TEST_F(Ordenes, SimularSinSitioNoDejaTemporal) {
+    const std::string serie = carpeta_ / "serie";
+    std::filesystem::create_directory(serie);
+    Resultado r;
+    {
+        LimiteEscritura limite(20000);
+        r = Ejecutar(SIMULAR, {"-n", "3", "-t", "0", "--ancho", "200", "--alto", "200", serie});
+    }
+    EXPECT_EQ(r.estado, 1);
+    EXPECT_EQ(r.errores, "quorvel-simular: No se puede escribir " + serie +
+                             "/foco_0001.fits: Fichero demasiado grande\n");
+    EXPECT_TRUE(Nombres(serie).empty());
+}
+
+// Standard output a pipe whose reader has gone, with the pipe signal ignored as some shells
+// and runners leave it: the reason is said in Spanish, not the system's English.
+TEST_F(Ordenes, TuberiaCerradaSeDiceEnCastellano) {
+    int tubo[2];
+    ASSERT_EQ(::pipe(tubo), 0);
+    ::close(tubo[0]); // the reader gone before the program starts
+    const std::string err = carpeta_ / "err";
+    const std::string foto = Estrella("e.fits", 2.0);
+    const pid_t hijo = ::fork();
+    if (hijo == 0) {
+        const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        std::signal(SIGPIPE, SIG_IGN);
+        if (e < 0 || ::dup2(tubo[1], 1) < 0 || ::dup2(e, 2) < 0) ::_exit(127);
+        ::execl(MEDIR, MEDIR, foto.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(tubo[1]);
+    int estado = 0;
+    ASSERT_EQ(::waitpid(hijo, &estado, 0), hijo);
+    ASSERT_TRUE(WIFEXITED(estado));
+    EXPECT_EQ(WEXITSTATUS(estado), 1);
+    EXPECT_EQ(Leer(err), "quorvel-medir: no se puede escribir en la salida estándar: Tubería "
+                         "cerrada: el programa que leía la salida ya terminó\n");
+}
