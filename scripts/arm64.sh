@@ -134,10 +134,11 @@ paquete_sin_pruebas() {
 # The cross-build with its tests. Debian 12's debhelper runs them when cross-building too; here
 # CTest runs the arm64 programs under qemu-user. Before that, the build itself must not have run
 # a test program to list its tests: that would show in the log as GoogleTestAddTests.
+# crossbuildcanrunhostbinaries tells debhelper that this emulation is set up (it warns otherwise).
 paquete_con_pruebas() {
     en_raiz "cd $fuente
         apt-get build-dep -y -o APT::Install-Recommends=false -a arm64 -Pcross ./
-        dpkg-buildpackage -a arm64 -Pcross -us -uc -b
+        DEB_BUILD_OPTIONS=crossbuildcanrunhostbinaries dpkg-buildpackage -a arm64 -Pcross -us -uc -b
         readelf -h $obj/tests/measure/test_measure | grep 'Machine:.*AArch64'"
     if sed '/dh_auto_test/q' "$registro" | grep GoogleTestAddTests; then
         echo "la construcción ejecutó un programa de pruebas arm64 para listar sus pruebas"
