@@ -87,8 +87,9 @@ struct Dibujo {
         grafico.resize(Ancho, Alto);
         grafico.MarginTop = 4, grafico.MarginBottom = 6, grafico.MarginRight = 4;
         grafico.BackWall.Brush.Color = clWhite;
+        // No thousands groups: beside a decimal comma they read as decimals.
         for (TCustomChartAxis* eje : {&grafico.LeftAxis, &grafico.BottomAxis}) {
-            eje->AxisValuesFormat = "#,##0.##";
+            eje->AxisValuesFormat = "0.##";
             eje->SetAutomatic(false);
         }
         grafico.BottomAxis.SetMaximum(xMax);
