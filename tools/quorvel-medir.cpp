@@ -151,94 +151,89 @@ char DecimalDelUsuario() {
     return decimal;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    AvisarErroresNoCapturados(Programa);
-    bool csv = false, campo = false, estrellas = false, rechazadas = false, opciones = true;
+struct Opciones {
+    bool csv = false, campo = false, estrellas = false, rechazadas = false;
     bool curva = false, inclinacion = false, noche = false, modelo = false;
     std::string grafico;
-    bool conGrafico = false;
     double pasoUm = 0;
     std::vector<std::string> ficheros;
+};
+
+// The command line, checked; a usage error exits with status 2, --help and --version with 0.
+Opciones LeerOpciones(int argc, char** argv) {
+    Opciones o;
+    bool opciones = true, conGrafico = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (opciones && a == "--") {
             opciones = false;
         } else if (opciones && (a == "-h" || a == "--help")) {
             Escribir(Programa, Ayuda);
-            return Terminar(Programa, 0);
+            std::exit(Terminar(Programa, 0));
         } else if (opciones && a == "--version") {
             Escribir(Programa, TextoVersion(Programa));
-            return Terminar(Programa, 0);
+            std::exit(Terminar(Programa, 0));
         } else if (opciones && a == "--csv") {
-            csv = true;
+            o.csv = true;
         } else if (opciones && a == "--campo") {
-            campo = true;
+            o.campo = true;
         } else if (opciones && a == "--estrellas") {
-            estrellas = true;
+            o.estrellas = true;
         } else if (opciones && a == "--rechazadas") {
-            rechazadas = true;
+            o.rechazadas = true;
         } else if (opciones && a == "--curva") {
-            curva = true;
+            o.curva = true;
         } else if (opciones && a == "--inclinacion") {
-            inclinacion = true;
+            o.inclinacion = true;
         } else if (opciones && (a == "--noche" || a == "--modelo")) {
-            (a == "--noche" ? noche : modelo) = true;
+            (a == "--noche" ? o.noche : o.modelo) = true;
         } else if (opciones && a == "--grafico") {
             if (++i >= argc) MalUso("falta la imagen de --grafico");
-            grafico = argv[i];
+            o.grafico = argv[i];
             conGrafico = true;
         } else if (opciones && a == "--paso-um") {
             if (++i >= argc) MalUso("falta el valor de --paso-um");
-            pasoUm = PasoMicras(argv[i]);
+            o.pasoUm = PasoMicras(argv[i]);
         } else if (opciones && a.size() > 1 && a[0] == '-') {
             MalUso("opción desconocida: " + a);
         } else {
-            ficheros.push_back(a);
+            o.ficheros.push_back(a);
         }
     }
-    if (ficheros.empty()) MalUso("falta al menos un fichero");
-    if (estrellas && !campo) MalUso("--estrellas necesita --campo");
-    if (rechazadas && !estrellas) MalUso("--rechazadas necesita --campo --estrellas");
-    if (pasoUm > 0 && !(curva && inclinacion)) MalUso("--paso-um necesita --curva --inclinacion");
-    if (noche && (curva || inclinacion)) MalUso("--noche no va con --curva ni --inclinacion");
-    if (modelo && !noche) MalUso("--modelo necesita --noche");
-    if (estrellas && (curva || inclinacion || noche))
+    if (o.ficheros.empty()) MalUso("falta al menos un fichero");
+    if (o.estrellas && !o.campo) MalUso("--estrellas necesita --campo");
+    if (o.rechazadas && !o.estrellas) MalUso("--rechazadas necesita --campo --estrellas");
+    if (o.pasoUm > 0 && !(o.curva && o.inclinacion))
+        MalUso("--paso-um necesita --curva --inclinacion");
+    if (o.noche && (o.curva || o.inclinacion)) MalUso("--noche no va con --curva ni --inclinacion");
+    if (o.modelo && !o.noche) MalUso("--modelo necesita --noche");
+    if (o.estrellas && (o.curva || o.inclinacion || o.noche))
         MalUso("--estrellas no va con --curva, --inclinacion ni --noche");
-    if (conGrafico && grafico.empty()) MalUso("la imagen de --grafico no puede estar vacía");
-    if (!grafico.empty() && !curva && !inclinacion && !noche)
+    if (conGrafico && o.grafico.empty()) MalUso("la imagen de --grafico no puede estar vacía");
+    if (!o.grafico.empty() && !o.curva && !o.inclinacion && !o.noche)
         MalUso("--grafico necesita --curva, --inclinacion o --noche");
-    if (!grafico.empty() && !TerminaEn(grafico, ".png") && !TerminaEn(grafico, ".svg"))
-        MalUso("la imagen de --grafico ha de acabar en .png o .svg: " + grafico);
+    if (!o.grafico.empty() && !TerminaEn(o.grafico, ".png") && !TerminaEn(o.grafico, ".svg"))
+        MalUso("la imagen de --grafico ha de acabar en .png o .svg: " + o.grafico);
+    return o;
+}
 
-    SeparadoresUsuario.decimal = DecimalDelUsuario();
-    const char decimal = csv ? '.' : SeparadoresUsuario.decimal;
-    const auto numero = [decimal](double v, const char* formato) {
-        return FormatearNumero(v, formato, decimal);
-    };
-
-    const TSalidaAnalisis salida{[csv](const std::vector<std::string>& f) { Fila(f, csv); }, numero,
-                                 grafico, SeparadoresUsuario.decimal, pasoUm};
-    if (curva && inclinacion) return Terminar(Programa, AnalizarPlano(ficheros, salida));
-    if (curva) return Terminar(Programa, AnalizarCurva(ficheros, campo, salida));
-    if (inclinacion) return Terminar(Programa, AnalizarInclinacion(ficheros, salida));
-    if (noche) return Terminar(Programa, AnalizarNoche(ficheros, campo, modelo, salida));
-
+// One row per frame (per star with --estrellas) of the single-star or field measurement.
+int MedirFotos(const Opciones& o, const TFormatoNumero& numero) {
+    const bool csv = o.csv;
     std::vector<std::string> columnasEstrella{"Archivo", "X", "Y", "FWHM", "HFD", "Maximo", "Calidad"};
-    if (rechazadas) columnasEstrella.push_back("Motivo");
-    if (campo)
-        Fila(estrellas ? columnasEstrella
-                       : std::vector<std::string>{"Archivo", "Estrellas", "FWHM", "HFD", "Maximo",
-                                                  "Fondo"},
+    if (o.rechazadas) columnasEstrella.push_back("Motivo");
+    if (o.campo)
+        Fila(o.estrellas ? columnasEstrella
+                         : std::vector<std::string>{"Archivo", "Estrellas", "FWHM", "HFD",
+                                                    "Maximo", "Fondo"},
              csv);
     else
         Fila({"Archivo", "Maximo", "FWHM", "HFD", "CentroideX", "CentroideY", "Fondo", "Calidad"},
              csv);
     TListaOrdenada ListaOrdenada;
     TListaAcumulada ListaAcumulada;
-    const int estado = RecorrerFotos(ficheros, [&](TPlaca& Placa, const std::string& fichero, size_t) {
-        if (!campo) {
+    return RecorrerFotos(o.ficheros, [&](TPlaca& Placa, const std::string& fichero, size_t) {
+        if (!o.campo) {
             const TFigurasFoco f = MedirEstrella(Placa, ListaOrdenada, ListaAcumulada);
             Fila({fichero, FormatearEntero(f.Maximo), numero(f.FWHM, "0.000"),
                   numero(f.HFD, "0.000"), numero(f.CentroideX, "0.000"),
@@ -248,16 +243,16 @@ int main(int argc, char** argv) {
             return;
         }
         const TMedidaCampo m = MedirCampo(Placa);
-        if (estrellas) {
+        if (o.estrellas) {
             for (const TEstrellaCampo& e : m.Estrellas) {
                 std::vector<std::string> f{fichero, numero(e.X, "0.000"), numero(e.Y, "0.000"),
                                            numero(e.FWHM, "0.000"), numero(e.HFD, "0.000"),
                                            FormatearEntero(e.Maximo), std::string(1, e.Calidad)};
-                if (rechazadas) f.push_back("");
+                if (o.rechazadas) f.push_back("");
                 Fila(f, csv);
             }
             // What was left out has no FWHM or quality, and an HFD only once measured.
-            if (rechazadas)
+            if (o.rechazadas)
                 for (const TRechazada& e : m.Rechazadas)
                     Fila({fichero, numero(e.X, "0.000"), numero(e.Y, "0.000"), "",
                           e.HFD > 0 ? numero(e.HFD, "0.000") : "", FormatearEntero(e.Maximo), "",
@@ -265,11 +260,29 @@ int main(int argc, char** argv) {
                          csv);
         }
         if (m.Estrellas.empty()) throw std::runtime_error("ninguna estrella medible");
-        if (!estrellas)
+        if (!o.estrellas)
             Fila({fichero, FormatearEntero(static_cast<int64_t>(m.Estrellas.size())),
                   numero(m.FWHM, "0.000"), numero(m.HFD, "0.000"), FormatearEntero(m.Maximo),
                   numero(m.Fondo, "0.00")},
                  csv);
     });
-    return Terminar(Programa, estado);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    AvisarErroresNoCapturados(Programa);
+    const Opciones o = LeerOpciones(argc, argv);
+    SeparadoresUsuario.decimal = DecimalDelUsuario();
+    const char decimal = o.csv ? '.' : SeparadoresUsuario.decimal;
+    const TFormatoNumero numero = [decimal](double v, const char* formato) {
+        return FormatearNumero(v, formato, decimal);
+    };
+    const TSalidaAnalisis salida{[csv = o.csv](const std::vector<std::string>& f) { Fila(f, csv); },
+                                 numero, o.grafico, SeparadoresUsuario.decimal, o.pasoUm};
+    if (o.curva && o.inclinacion) return Terminar(Programa, AnalizarPlano(o.ficheros, salida));
+    if (o.curva) return Terminar(Programa, AnalizarCurva(o.ficheros, o.campo, salida));
+    if (o.inclinacion) return Terminar(Programa, AnalizarInclinacion(o.ficheros, salida));
+    if (o.noche) return Terminar(Programa, AnalizarNoche(o.ficheros, o.campo, o.modelo, salida));
+    return Terminar(Programa, MedirFotos(o, numero));
 }
