@@ -174,10 +174,7 @@ void PintarFigura(QPainter& p, const TFiguraCurva& f, const TSerieFoco& serie, d
     grafico.render(&p);
 
     // The same layout as the widget painted, for the marks over it.
-    const QFontMetrics metricas(grafico.font());
-    const TDibujoGrafico d = grafico.Componer(ancho, alto, [&](const std::string& s) {
-        return TMedidaTexto{metricas.horizontalAdvance(Texto(s)), metricas.height()};
-    });
+    const TDibujoGrafico d = Disposicion(grafico, ancho, alto);
     const auto punto = [&](double x, double y) {
         return QPointF(grafico.BottomAxis.CalcPosValor(x), grafico.LeftAxis.CalcPosValor(y));
     };
@@ -239,6 +236,13 @@ void PintarFigura(QPainter& p, const TFiguraCurva& f, const TSerieFoco& serie, d
 }
 
 } // namespace
+
+TDibujoGrafico Disposicion(TChart& grafico, int ancho, int alto) {
+    const QFontMetrics metricas(grafico.font());
+    return grafico.Componer(ancho, alto, [&](const std::string& s) {
+        return TMedidaTexto{metricas.horizontalAdvance(Texto(s)), metricas.height()};
+    });
+}
 
 void GuardarDibujo(const std::string& fichero, int ancho, int alto,
                    const std::function<void(QPainter&)>& pintar) {

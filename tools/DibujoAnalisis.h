@@ -16,6 +16,11 @@
 #include <vector>
 
 class QPainter;
+class TChart;
+struct TDibujoGrafico;
+
+// The layout the chart widget painted at that size (in pixels), for the marks drawn over it.
+TDibujoGrafico Disposicion(TChart& grafico, int ancho, int alto);
 
 // Paints a picture of that size, on the window's background, into the file as PNG or SVG;
 // std::runtime_error when the file cannot be written.

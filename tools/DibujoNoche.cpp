@@ -97,10 +97,7 @@ struct Dibujo {
         grafico.LeftAxis.SetMaximum(yMax);
         grafico.LeftAxis.SetMinimum(yMin);
         grafico.render(&p);
-        const QFontMetrics metricas(grafico.font());
-        const TDibujoGrafico d = grafico.Componer(Ancho, Alto, [&](const std::string& s) {
-            return TMedidaTexto{metricas.horizontalAdvance(Texto(s)), metricas.height()};
-        });
+        const TDibujoGrafico d = Disposicion(grafico, Ancho, Alto);
         const auto punto = [&](double x, double y) {
             return QPointF(grafico.BottomAxis.CalcPosValor(x), grafico.LeftAxis.CalcPosValor(y));
         };
