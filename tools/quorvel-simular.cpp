@@ -178,6 +178,38 @@ void PrepararNoche(Opciones& o) {
     o.noche.FotosSerie = o.fotosDadas ? o.fotos : 9;
 }
 
+// "X,Y,C": the focal plane's lean along each axis and its bend, in positions.
+TPlanoSimulado LeerPlano(const std::string& v) {
+    const size_t c1 = v.find(','), c2 = c1 == std::string::npos ? c1 : v.find(',', c1 + 1);
+    if (c2 == std::string::npos) MalUso("--plano necesita X,Y,C: " + v);
+    const auto parte = [&](size_t a, size_t b) {
+        return Numero(v.substr(a, b - a).c_str(), "--plano", -1e9, 1e9);
+    };
+    return TPlanoSimulado{0, parte(0, c1), parte(c1 + 1, c2), parte(c2 + 1, v.size())};
+}
+
+// The options that need or exclude one another.
+void ComprobarOpciones(Opciones& o) {
+    if (o.carpeta.empty()) MalUso("falta la carpeta");
+    PrepararNoche(o);
+    if (o.subcuadro > 0 && o.campo == 0) MalUso("--subcuadro necesita --campo");
+    if (o.inclinacion > 0 && o.campo == 0) MalUso("--inclinacion necesita --campo");
+    if ((o.moffat > 0 || o.calientes > 0) && o.campo == 0)
+        MalUso("--moffat y --calientes necesitan --campo");
+    if (o.inclinacion > 0 && o.moffat > 0) MalUso("--inclinacion no va con --moffat");
+    if (o.camara && o.campo == 0)
+        MalUso("--bayer, --pedestal, --saturacion y --brillo necesitan --campo");
+    if (o.camara && o.inclinacion > 0)
+        MalUso("--inclinacion no va con --bayer, --pedestal, --saturacion ni --brillo");
+    if (o.camara && o.plano)
+        MalUso("--plano no va con --bayer, --pedestal, --saturacion ni --brillo");
+    if (o.pedestal >= o.saturacion) MalUso("el pedestal debe quedar por debajo de la saturación");
+    if (o.plano && (o.campo == 0 || o.moffat > 0 || o.inclinacion > 0 || o.subcuadro > 0))
+        MalUso("--plano necesita --campo y no va con --moffat, --inclinacion ni --subcuadro");
+    if (o.plano && o.posicion && o.paso == 0) MalUso("--plano necesita un paso de --posicion");
+    if (o.subcuadro > std::min(o.ancho, o.alto)) MalUso("el subcuadro no cabe en la foto");
+}
+
 Opciones LeerOpciones(int argc, char** argv) {
     Opciones o;
     for (int i = 1; i < argc; ++i) {
@@ -231,13 +263,7 @@ Opciones LeerOpciones(int argc, char** argv) {
         } else if (a == "--brillo") {
             o.brillo = Numero(valor(), "--brillo", 0.0001, 1000), o.camara = true;
         } else if (a == "--plano") {
-            const std::string v = valor();
-            const size_t c1 = v.find(','), c2 = c1 == std::string::npos ? c1 : v.find(',', c1 + 1);
-            if (c2 == std::string::npos) MalUso("--plano necesita X,Y,C: " + v);
-            const auto parte = [&](size_t a, size_t b) {
-                return Numero(v.substr(a, b - a).c_str(), "--plano", -1e9, 1e9);
-            };
-            o.plano = TPlanoSimulado{0, parte(0, c1), parte(c1 + 1, c2), parte(c2 + 1, v.size())};
+            o.plano = LeerPlano(valor());
             o.hiperbola = true;
         } else if (a == "--hiperbola") {
             o.hiperbola = true;
@@ -268,24 +294,7 @@ Opciones LeerOpciones(int argc, char** argv) {
             MalUso("sobra el argumento " + a);
         }
     }
-    if (o.carpeta.empty()) MalUso("falta la carpeta");
-    PrepararNoche(o);
-    if (o.subcuadro > 0 && o.campo == 0) MalUso("--subcuadro necesita --campo");
-    if (o.inclinacion > 0 && o.campo == 0) MalUso("--inclinacion necesita --campo");
-    if ((o.moffat > 0 || o.calientes > 0) && o.campo == 0)
-        MalUso("--moffat y --calientes necesitan --campo");
-    if (o.inclinacion > 0 && o.moffat > 0) MalUso("--inclinacion no va con --moffat");
-    if (o.camara && o.campo == 0)
-        MalUso("--bayer, --pedestal, --saturacion y --brillo necesitan --campo");
-    if (o.camara && o.inclinacion > 0)
-        MalUso("--inclinacion no va con --bayer, --pedestal, --saturacion ni --brillo");
-    if (o.camara && o.plano)
-        MalUso("--plano no va con --bayer, --pedestal, --saturacion ni --brillo");
-    if (o.pedestal >= o.saturacion) MalUso("el pedestal debe quedar por debajo de la saturación");
-    if (o.plano && (o.campo == 0 || o.moffat > 0 || o.inclinacion > 0 || o.subcuadro > 0))
-        MalUso("--plano necesita --campo y no va con --moffat, --inclinacion ni --subcuadro");
-    if (o.plano && o.posicion && o.paso == 0) MalUso("--plano necesita un paso de --posicion");
-    if (o.subcuadro > std::min(o.ancho, o.alto)) MalUso("el subcuadro no cabe en la foto");
+    ComprobarOpciones(o);
     return o;
 }
 
