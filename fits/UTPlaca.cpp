@@ -227,77 +227,70 @@ bool LeerRegistroCabecera(const char* registro) {
     return false;
 }
 
-bool TPlaca::LeerFits(const std::string& ArchivoFits) {
-    // Only a regular file counts: a directory has no frame, and a FIFO or a device is no file.
-    if (!EsFicheroRegular(ArchivoFits)) {
-        Mensaje = "No se encuentra el fichero " + ArchivoFits;
-        return false;
-    }
-    Archivo archivo(ArchivoFits);
+namespace {
 
-    // Header: whole records of 36 cards up to the "END" card.
+// Header: whole records of 36 cards up to the "END" card, appended to Cabecera. Returns how
+// many records it took.
+size_t LeerCabecera(Archivo& archivo) {
     char cabecera[Registro];
-    size_t registrosCabecera = 0;
+    size_t registros = 0;
     for (bool fin = false; !fin;) {
-        if (registrosCabecera == MaxRegistrosCabecera)
+        if (registros == MaxRegistrosCabecera)
             throw ErrorConversion("Cabecera FITS sin END en " +
                                   std::to_string(MaxRegistrosCabecera) + " registros");
         if (archivo.LeerRegistro(cabecera) != Registro)
             throw ErrorIncompleto("Cabecera FITS incompleta");
-        ++registrosCabecera;
+        ++registros;
         fin = LeerRegistroCabecera(cabecera);
     }
+    return registros;
+}
 
-    if (LeerClave("SIMPLE") != "T") {
+struct TFormato {
+    int64_t ancho = 0, alto = 0;
+    uint16_t offset = 0; // BZERO, added to every stored value
+};
+
+// The frame's format as its header gives it; false with Mensaje set when it is not a frame the
+// program reads.
+bool Formato(const TPlaca& Placa, TFormato& f) {
+    if (Placa.LeerClave("SIMPLE") != "T") {
         Mensaje = "Formato FITS Desconocido";
         return false;
     }
-    if (LeerClave("NAXIS") != "2") {
+    if (Placa.LeerClave("NAXIS") != "2") {
         Mensaje = "Solo se admiten FITS bidimensionales";
         return false;
     }
-    if (LeerClave("BITPIX") != "16") {
+    if (Placa.LeerClave("BITPIX") != "16") {
         Mensaje = "Solo se admiten FITS de 16 bits";
         return false;
     }
-    const std::string bscale = LeerClave("BSCALE");
+    const std::string bscale = Placa.LeerClave("BSCALE");
     if (!bscale.empty() && ConvertirNumero(bscale) != 1.0) {
         Mensaje = "BSCALE no es igual a 1";
         return false;
     }
-    const std::string bzero = LeerClave("BZERO");
+    const std::string bzero = Placa.LeerClave("BZERO");
     // The physical value modulo 65536: the signed and the unsigned reading of the two bytes
     // give the same sum.
-    const uint16_t offset =
-        bzero.empty() ? 0
-                      : static_cast<uint16_t>(static_cast<uint32_t>(
-                            Redondear(std::fmod(std::nearbyint(ConvertirNumero(bzero)), 65536.0))));
+    f.offset = bzero.empty()
+                   ? 0
+                   : static_cast<uint16_t>(static_cast<uint32_t>(
+                         Redondear(std::fmod(std::nearbyint(ConvertirNumero(bzero)), 65536.0))));
 
-    const int64_t ancho = ConvertirEntero(LeerClave("NAXIS1"));
-    const int64_t alto = ConvertirEntero(LeerClave("NAXIS2"));
-    if (ancho < 1 || ancho > 65535 || alto < 1 || alto > 65535) {
+    f.ancho = ConvertirEntero(Placa.LeerClave("NAXIS1"));
+    f.alto = ConvertirEntero(Placa.LeerClave("NAXIS2"));
+    if (f.ancho < 1 || f.ancho > 65535 || f.alto < 1 || f.alto > 65535) {
         Mensaje = "Dimensiones de imagen no admitidas";
         return false;
     }
-    // Before the file's size: a huge frame still being written is refused at once, not waited for.
-    if (const std::string motivo = DemasiadoGrande(ancho, alto); !motivo.empty()) {
-        Mensaje = motivo;
-        return false;
-    }
-    const int64_t necesario = static_cast<int64_t>(registrosCabecera * Registro) + ancho * alto * 2;
-    if (archivo.Tamano() < necesario) throw ErrorIncompleto("Datos FITS incompletos");
+    return true;
+}
 
-    // The axis lengths follow the allocation, so that they never describe more than the matrix
-    // holds, even when the allocation fails.
-    const auto w = static_cast<size_t>(ancho), h = static_cast<size_t>(alto);
-    Imagen.Asignar(w, h);
-    PrimerEje = static_cast<uint16_t>(w);
-    SegundoEje = static_cast<uint16_t>(h);
-    uint16_t* matriz = Imagen.Datos();
-
-    // Data: big-endian values, the first axis fastest, as the matrix holds them.
+// Data: big-endian values, the first axis fastest, as the matrix holds them.
+void LeerDatos(Archivo& archivo, uint16_t* matriz, size_t total, uint16_t offset) {
     unsigned char datos[Registro] = {}; // a short last record leaves defined bytes behind its end
-    const size_t total = w * h;
     for (size_t i = 0; i < total;) {
         const size_t n = archivo.LeerRegistro(reinterpret_cast<char*>(datos)) / 2;
         if (n == 0) {
@@ -314,7 +307,49 @@ bool TPlaca::LeerFits(const std::string& ArchivoFits) {
         }
         i += std::min(n, total - i);
     }
+}
+
+} // namespace
+
+bool TPlaca::LeerFits(const std::string& ArchivoFits) {
+    // Only a regular file counts: a directory has no frame, and a FIFO or a device is no file.
+    if (!EsFicheroRegular(ArchivoFits)) {
+        Mensaje = "No se encuentra el fichero " + ArchivoFits;
+        return false;
+    }
+    Archivo archivo(ArchivoFits);
+    const size_t registrosCabecera = LeerCabecera(archivo);
+    TFormato f;
+    if (!Formato(*this, f)) return false;
+    // Before the file's size: a huge frame still being written is refused at once, not waited for.
+    if (const std::string motivo = DemasiadoGrande(f.ancho, f.alto); !motivo.empty()) {
+        Mensaje = motivo;
+        return false;
+    }
+    const int64_t necesario = static_cast<int64_t>(registrosCabecera * Registro) + f.ancho * f.alto * 2;
+    if (archivo.Tamano() < necesario) throw ErrorIncompleto("Datos FITS incompletos");
+
+    // The axis lengths follow the allocation, so that they never describe more than the matrix
+    // holds, even when the allocation fails.
+    const auto w = static_cast<size_t>(f.ancho), h = static_cast<size_t>(f.alto);
+    Imagen.Asignar(w, h);
+    PrimerEje = static_cast<uint16_t>(w);
+    SegundoEje = static_cast<uint16_t>(h);
+    LeerDatos(archivo, Imagen.Datos(), w * h, f.offset);
 
     EscribirClave("BZERO", "0.0", "");
     return true;
+}
+
+bool TPlaca::LeerSoloCabecera(const std::string& ArchivoFits) {
+    if (!EsFicheroRegular(ArchivoFits)) {
+        Mensaje = "No se encuentra el fichero " + ArchivoFits;
+        return false;
+    }
+    Imagen.Liberar();
+    PrimerEje = SegundoEje = 0;
+    Archivo archivo(ArchivoFits);
+    LeerCabecera(archivo);
+    TFormato f;
+    return Formato(*this, f);
 }

@@ -70,6 +70,9 @@ public:
     // written), ErrorConversion for other unreadable or inconsistent files, ErrorRango for a
     // blank looked-up value field.
     bool LeerFits(const std::string& Archivo);
+    // The header alone, for what its keys say of a frame: false with Mensaje set when it is not
+    // a supported frame; the same errors as LeerFits for its header. The matrix stays empty.
+    bool LeerSoloCabecera(const std::string& Archivo);
     uint16_t Ancho() const;
     uint16_t Alto() const;
     // 0 for every position outside the frame.

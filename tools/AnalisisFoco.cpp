@@ -57,13 +57,15 @@ bool Grafico(const std::function<void(const TDibujos&)>& dibujar) {
     }
 }
 
-bool CargarFoto(TPlaca& Placa, const std::string& fichero, std::string& motivo) {
+bool CargarFoto(TPlaca& Placa, const std::string& fichero, std::string& motivo, bool soloCabecera) {
     motivo = NoEsFoto(fichero);
-    if (motivo.empty() && !Placa.LeerFits(fichero)) motivo = Mensaje;
+    if (motivo.empty() && !(soloCabecera ? Placa.LeerSoloCabecera(fichero) : Placa.LeerFits(fichero)))
+        motivo = Mensaje;
     return motivo.empty();
 }
 
-int RecorrerFotos(const std::vector<std::string>& ficheros, const TMedirFoto& medir) {
+int RecorrerFotos(const std::vector<std::string>& ficheros, const TMedirFoto& medir,
+                  bool soloCabecera) {
     // The same file twice counts twice in a run's curve: most likely a slip of the shell.
     std::set<std::pair<dev_t, ino_t>> vistos;
     for (const std::string& f : ficheros)
@@ -76,7 +78,7 @@ int RecorrerFotos(const std::vector<std::string>& ficheros, const TMedirFoto& me
         try {
             TPlaca Placa;
             std::string motivo;
-            if (!CargarFoto(Placa, ficheros[k], motivo)) throw std::runtime_error(motivo);
+            if (!CargarFoto(Placa, ficheros[k], motivo, soloCabecera)) throw std::runtime_error(motivo);
             medir(Placa, ficheros[k], k);
         } catch (const std::exception& e) {
             Fallo(ficheros[k], TextoError(e));

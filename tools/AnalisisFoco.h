@@ -11,13 +11,16 @@ class TPlaca;
 
 // Loads a frame named on the command line; false with the reason when it is none: a folder,
 // a FIFO or a device is named as such, where the loader would only say that no file is there.
-bool CargarFoto(TPlaca& Placa, const std::string& fichero, std::string& motivo);
+bool CargarFoto(TPlaca& Placa, const std::string& fichero, std::string& motivo,
+                bool soloCabecera = false);
 
 // Loads each file in turn and hands it to medir with its index; a file that cannot be loaded,
 // or whose measurement raises, is named with the reason on standard error and the next one is
-// measured. 0 when every file was measured, 1 otherwise.
+// measured. 0 when every file was measured, 1 otherwise. With soloCabecera each file's header
+// alone is read: its keys, without the cost of its pixels.
 using TMedirFoto = std::function<void(TPlaca&, const std::string& fichero, size_t k)>;
-int RecorrerFotos(const std::vector<std::string>& ficheros, const TMedirFoto& medir);
+int RecorrerFotos(const std::vector<std::string>& ficheros, const TMedirFoto& medir,
+                  bool soloCabecera = false);
 
 struct TDibujos;
 // Runs dibujar with the pictures' module, opened on the first picture; false when it raises,

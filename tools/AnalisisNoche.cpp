@@ -27,6 +27,7 @@ struct TSerieNoche {
     std::string Inicio, Filtro;
     std::optional<double> Temperatura;
     TSerieFoco Ajuste;
+    size_t Medidas = 0; // the run's frames that could be measured
 };
 
 // The run's name in messages: its number, filter and start.
@@ -67,6 +68,7 @@ std::vector<TSerieNoche> MedirSeries(const std::vector<TFotoNoche>& fotos, bool 
             }
             puntos.push_back(p);
         });
+        s.Medidas = puntos.size();
         try {
             s.Ajuste = AjustarSerie(puntos);
             series.push_back(std::move(s));
@@ -94,7 +96,7 @@ void EscribirSeries(const std::vector<TSerieNoche>& series, const TSalidaAnalisi
             return a.Ajustado ? s.numero(v, formato.c_str()) : std::string();
         };
         s.fila({FormatearEntero(n.Numero), n.Inicio,
-                FormatearEntero(static_cast<int64_t>(n.Tramo.Fotos)), n.Filtro,
+                FormatearEntero(static_cast<int64_t>(n.Medidas)), n.Filtro,
                 n.Temperatura ? s.numero(*n.Temperatura, "0.00") : std::string(),
                 valor(a.P, "0." + std::string(static_cast<size_t>(n.Ajuste.Decimales) + 2, '0')),
                 valor(a.A, "0.000"), valor(a.R2, "0.000"), TextoEstado(a.Estado)});
@@ -114,9 +116,14 @@ void EscribirModelo(const TModeloFoco& m, const std::string& formato, const TSal
 int AnalizarNoche(const std::vector<std::string>& ficheros, bool campo, bool modelo,
                   const TSalidaAnalisis& s) {
     std::vector<TFotoNoche> fotos;
-    int estado = RecorrerFotos(ficheros, [&](TPlaca& Placa, const std::string& fichero, size_t) {
-        fotos.push_back(LeerFotoNoche(Placa, fichero));
-    });
+    // Headers first: the exposures between the runs are never measured, and their pixels,
+    // most of a night's bytes, are not read.
+    int estado = RecorrerFotos(
+        ficheros,
+        [&](TPlaca& Placa, const std::string& fichero, size_t) {
+            fotos.push_back(LeerFotoNoche(Placa, fichero));
+        },
+        true);
     OrdenarNoche(fotos);
     const std::vector<TSerieNoche> series = MedirSeries(fotos, campo, estado);
     if (series.empty()) {

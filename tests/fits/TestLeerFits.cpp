@@ -229,6 +229,12 @@ TEST_P(Pruebas, RechazaConMensajeOAcepta) {
     const std::vector<std::string> t = Tarjetas(3, 2, c.cambios);
     // Enough data for every accepted case.
     const std::string ruta = Fichero("a.fits", BloqueCabecera(t) + std::string(2880, '\x80'));
+    {
+        // The header alone is judged alike.
+        TPlaca cabecera;
+        EXPECT_EQ(cabecera.LeerSoloCabecera(ruta), !c.mensaje);
+        EXPECT_EQ(Mensaje, c.mensaje ? c.mensaje : "UTPlaca BETA");
+    }
     TPlaca placa;
     if (!c.mensaje) {
         EXPECT_TRUE(placa.LeerFits(ruta));
@@ -247,6 +253,23 @@ TEST_P(Pruebas, RechazaConMensajeOAcepta) {
 
 INSTANTIATE_TEST_SUITE_P(LeerFits, Pruebas, ::testing::ValuesIn(CasosPrueba),
                          [](const auto& info) { return NombreCaso(info.param.caso); });
+
+// The header alone: its keys, whatever follows it, and no matrix, even after a frame was loaded.
+TEST_F(LeerFits, SoloCabeceraNoLeeLosPixeles) {
+    TPlaca placa;
+    ASSERT_TRUE(placa.LeerFits(Fichero("a.fits", FitsDeCuentas(3, 7, Rampa(21)))));
+    const std::vector<std::string> t = Cambiar(Tarjetas(16000, 16000), "FOCUSPOS", "1234");
+    for (const std::string& datos : {std::string(), std::string(2880, '\0')}) {
+        TPlaca cabecera;
+        ASSERT_TRUE(cabecera.LeerSoloCabecera(Fichero("b.fits", BloqueCabecera(t) + datos)));
+        EXPECT_EQ(cabecera.LeerClave("FOCUSPOS"), "1234");
+        EXPECT_EQ(cabecera.Ancho(), 0);
+        EXPECT_TRUE(Imagen.empty());
+    }
+    TPlaca corta;
+    EXPECT_THROW(corta.LeerSoloCabecera(Fichero("c.fits", BloqueCabecera(t).substr(0, 2000))),
+                 ErrorIncompleto);
+}
 
 TEST_F(LeerFits, EjesExtremosAdmitidos) {
     for (const auto& [ancho, alto] : {std::pair{65535, 1}, std::pair{1, 65535}}) {
