@@ -528,6 +528,11 @@ struct TCandidata {
     int32_t maximo;
     std::optional<TMotivo> motivo; // none while it is still usable
     double hfd = 0;                // once measured
+    // Until it is cleaned (Limpiar), its detection, the centre is the binned one and cleaning
+    // can move it by up to alcance.
+    const TDeteccion* deteccion = nullptr;
+    double alcance = 0;
+    bool artefacto = false;
 };
 
 // The frame pixels of a binned detection, visited as v(x, y).
@@ -596,20 +601,49 @@ TCandidata Limpiar(const TCampo& c, const TDeteccion& d, bool& artefacto) {
     return e;
 }
 
-// Step 2, cleaning of the candidates: the detections as candidates, brightest first, and the
-// artefacts apart (they are nobody's neighbours).
-std::vector<TCandidata> Candidatas(const TCampo& c, std::vector<TCandidata>& artefactos,
-                                   const TPausa& pausa) {
+// Step 2, the candidates: every detection at its binned centre, brightest first. Each is cleaned
+// (Limpiar) only when the sample reaches it or a star measured has it close by: a dense field
+// holds thousands of detections, and its sample needs a few hundred.
+std::vector<TCandidata> Candidatas(const TCampo& c) {
     std::vector<TCandidata> candidatas;
+    candidatas.reserve(c.detecciones.size());
     for (const TDeteccion& d : c.detecciones) {
-        pausa();
-        bool artefacto = false;
-        TCandidata e = Limpiar(c, d, artefacto);
-        (artefacto ? artefactos : candidatas).push_back(e);
+        TCandidata e{c.EnFoto(d.x, c.region.x0), c.EnFoto(d.y, c.region.y0), d.flujo, c.f * d.a, 0, {}};
+        e.deteccion = &d;
+        // The cleaned centre is a mean of the detection's own pixels: inside their box.
+        int u0 = c.bw, u1 = 0, v0 = c.bh, v1 = 0;
+        for (const int p : d.pixeles) {
+            u0 = std::min(u0, p % c.bw), u1 = std::max(u1, p % c.bw);
+            v0 = std::min(v0, p / c.bw), v1 = std::max(v1, p / c.bw);
+        }
+        const double x0 = c.region.x0 + c.f * u0, x1 = c.region.x0 + c.f * u1 + c.f - 1;
+        const double y0 = c.region.y0 + c.f * v0, y1 = c.region.y0 + c.f * v1 + c.f - 1;
+        e.alcance = std::hypot(std::max(e.x - x0, x1 - e.x), std::max(e.y - y0, y1 - e.y));
+        candidatas.push_back(e);
     }
     std::stable_sort(candidatas.begin(), candidatas.end(),
                      [](const TCandidata& a, const TCandidata& b) { return a.flujo > b.flujo; });
     return candidatas;
+}
+
+// Cleans e, once.
+void Limpia(const TCampo& c, TCandidata& e, const TPausa& pausa) {
+    if (!e.deteccion) return;
+    pausa();
+    bool artefacto = false;
+    e = Limpiar(c, *e.deteccion, artefacto);
+    e.artefacto = artefacto;
+}
+
+// A candidate the sample never reached: left over, with the largest pixel of its detection.
+void Sobrante(const TCampo& c, TCandidata& e) {
+    if (e.deteccion) {
+        int32_t maximo = 0;
+        PixelesDe(c, *e.deteccion, [&](int x, int y) { maximo = std::max(maximo, c.Pixel(x, y)); });
+        e.maximo = maximo;
+        e.deteccion = nullptr;
+    }
+    e.motivo = TMotivo::Sobrante;
 }
 
 // The centre again at full resolution, the centroid within a window around it: a binned
@@ -704,60 +738,86 @@ std::optional<TMotivo> Radios(const TCampo& c, const TFoto& foto, const TCandida
     return final ? BordeYForma(s, e.x, e.y, rmax, radios[0], c.ruido) : std::nullopt;
 }
 
-// Isolated: no other candidate's centre inside the aperture of radius rmax around e. porX
-// indexes the candidates by x.
-bool Aislada(const std::vector<TCandidata>& candidatas, const std::vector<size_t>& porX,
-             const TCandidata& e, double rmax) {
-    const auto primera = std::lower_bound(porX.begin(), porX.end(), e.x - rmax,
-                                          [&](size_t k, double x) { return candidatas[k].x < x; });
-    for (auto k = primera; k != porX.end() && candidatas[*k].x <= e.x + rmax; ++k) {
-        const TCandidata& o = candidatas[*k];
-        if (&o != &e && (o.x - e.x) * (o.x - e.x) + (o.y - e.y) * (o.y - e.y) <= rmax * rmax)
-            return false;
+// Isolated: no other candidate's centre inside the aperture of radius rmax around e, the
+// artefacts apart (they are nobody's neighbours). An uncleaned candidate near enough for its
+// cleaned centre to fall inside is cleaned first. porX indexes the candidates by clave, their
+// x before any was cleaned or measured; no centre is now farther than deriva from it.
+bool Aislada(const TCampo& c, std::vector<TCandidata>& candidatas, const std::vector<size_t>& porX,
+             const std::vector<double>& clave, double deriva, const TCandidata& e, double rmax,
+             const TPausa& pausa) {
+    const auto primera = std::lower_bound(porX.begin(), porX.end(), e.x - rmax - deriva,
+                                          [&](size_t k, double x) { return clave[k] < x; });
+    for (auto k = primera; k != porX.end() && clave[*k] <= e.x + rmax + deriva; ++k) {
+        TCandidata& o = candidatas[*k];
+        if (&o == &e) continue;
+        const auto d2 = [&] { return (o.x - e.x) * (o.x - e.x) + (o.y - e.y) * (o.y - e.y); };
+        if (o.deteccion && d2() <= (rmax + o.alcance) * (rmax + o.alcance)) Limpia(c, o, pausa);
+        if (!o.deteccion && !o.artefacto && d2() <= rmax * rmax) return false;
     }
     return true;
 }
 
 // The order in which the candidates (brightest first) are measured: round robin over a grid
-// of 6 x 6 cells of the region, brightest first within each cell. When a dense field has
-// more usable stars than the medians need, those measured are spread over the whole frame,
-// each ninth that the tilt reads (2 x 2 cells) with its share, rather than crowded where the
-// brightest stars are.
-std::vector<size_t> OrdenRepartido(const std::vector<TCandidata>& candidatas, const TRegion& g) {
-    constexpr int Celdas = 6;
-    std::vector<std::vector<size_t>> celdas(Celdas * Celdas);
-    const auto celda = [](double v, int a, int b) {
-        return std::clamp(int((v - a) * Celdas / (b - a)), 0, Celdas - 1);
-    };
-    for (size_t k = 0; k < candidatas.size(); ++k)
-        celdas[size_t(celda(candidatas[k].y, g.y0, g.y1) * Celdas + celda(candidatas[k].x, g.x0, g.x1))]
-            .push_back(k);
-    std::vector<size_t> orden;
-    orden.reserve(candidatas.size());
-    for (size_t ronda = 0; orden.size() < candidatas.size(); ++ronda)
-        for (const std::vector<size_t>& v : celdas)
-            if (ronda < v.size()) orden.push_back(v[ronda]);
-    return orden;
-}
+// of 6 x 6 cells of the region, brightest first within each cell, the artefacts passed over.
+// When a dense field has more usable stars than the medians need, those measured are spread
+// over the whole frame, each ninth that the tilt reads (2 x 2 cells) with its share, rather
+// than crowded where the brightest stars are. Each candidate is cleaned as it is reached.
+class TOrdenRepartido {
+public:
+    TOrdenRepartido(const std::vector<TCandidata>& candidatas, const TRegion& g) {
+        const auto celda = [](double v, int a, int b) {
+            return std::clamp(int((v - a) * Celdas / (b - a)), 0, Celdas - 1);
+        };
+        for (size_t k = 0; k < candidatas.size(); ++k)
+            celdas_[size_t(celda(candidatas[k].y, g.y0, g.y1) * Celdas + celda(candidatas[k].x, g.x0, g.x1))]
+                .push_back(k);
+    }
+    // The next candidate that is no artefact, none once every one was given.
+    std::optional<size_t> Siguiente(const TCampo& c, std::vector<TCandidata>& candidatas,
+                                    const TPausa& pausa) {
+        for (size_t vistas = 0; vistas < celdas_.size(); ++vistas) {
+            const size_t i = siguiente_;
+            siguiente_ = (siguiente_ + 1) % celdas_.size();
+            while (cursor_[i] < celdas_[i].size()) {
+                const size_t k = celdas_[i][cursor_[i]++];
+                Limpia(c, candidatas[k], pausa);
+                if (!candidatas[k].artefacto) return k;
+            }
+        }
+        return std::nullopt;
+    }
+
+private:
+    static constexpr int Celdas = 6;
+    std::array<std::vector<size_t>, Celdas * Celdas> celdas_;
+    std::array<size_t, Celdas * Celdas> cursor_{};
+    size_t siguiente_ = 0;
+};
 
 // Step 3, radii and isolation: the half-flux diameter of the usable candidates, in the order
 // above, within an aperture inside the region, until MaximoEstrellas are isolated or
 // MaximoIntentos were tried; the rest get a reason.
 void MedirDiametros(const TCampo& c, std::vector<TCandidata>& candidatas, const TPausa& pausa) {
+    std::vector<double> clave(candidatas.size());
+    double deriva = 0;
+    for (size_t k = 0; k < candidatas.size(); ++k)
+        clave[k] = candidatas[k].x, deriva = std::max(deriva, candidatas[k].alcance);
     std::vector<size_t> porX(candidatas.size());
     std::iota(porX.begin(), porX.end(), size_t{0});
-    std::sort(porX.begin(), porX.end(), [&](size_t a, size_t b) { return candidatas[a].x < candidatas[b].x; });
-    size_t aisladas = 0, intentos = 0;
-    for (const size_t k : OrdenRepartido(candidatas, c.region)) {
-        TCandidata& e = candidatas[k];
+    std::sort(porX.begin(), porX.end(), [&](size_t a, size_t b) { return clave[a] < clave[b]; });
+    std::vector<bool> probada(candidatas.size(), false);
+    TOrdenRepartido orden(candidatas, c.region);
+    for (size_t aisladas = 0, intentos = 0; aisladas < MaximoEstrellas && intentos < MaximoIntentos;) {
+        const std::optional<size_t> k = orden.Siguiente(c, candidatas, pausa);
+        if (!k) break;
+        TCandidata& e = candidatas[*k];
+        probada[*k] = true;
         if (e.motivo) continue;
         pausa();
-        if (aisladas >= MaximoEstrellas || intentos++ >= MaximoIntentos) {
-            e.motivo = TMotivo::Sobrante;
-            continue;
-        }
+        ++intentos;
         const TFoto foto{c.m, c.w, c.Cielo(int(e.x), int(e.y))};
         Recentrar(c, foto, e);
+        deriva = std::max(deriva, std::fabs(e.x - clave[*k]));
         double radios[2] = {0, 0};
         // A first pass within 5 times the detection's rms size sizes the aperture; a star with
         // a neighbour inside it is left out before the costlier final pass, which a dense
@@ -765,7 +825,7 @@ void MedirDiametros(const TCampo& c, std::vector<TCandidata>& candidatas, const 
         e.motivo = Radios(c, foto, e, std::max(3.0, 5.0 * e.a), false, radios);
         if (e.motivo) continue;
         const double rmax = std::max(3.0, AperturaEn90 * radios[1]);
-        if (!Aislada(candidatas, porX, e, rmax)) {
+        if (!Aislada(c, candidatas, porX, clave, deriva, e, rmax, pausa)) {
             e.motivo = TMotivo::Vecina;
             continue;
         }
@@ -778,6 +838,8 @@ void MedirDiametros(const TCampo& c, std::vector<TCandidata>& candidatas, const 
         }
         ++aisladas;
     }
+    for (size_t k = 0; k < candidatas.size(); ++k)
+        if (!probada[k] && !candidatas[k].artefacto && !candidatas[k].motivo) Sobrante(c, candidatas[k]);
 }
 
 // Step 4, the frame's focus: the stars of one frame share it, within a factor of 2 of their
@@ -864,15 +926,10 @@ TMedidaCampo MedirCampo(TPlaca& Placa, const std::function<void()>& Pausa) {
     if (!Detectar(c, pausa)) return r;
     r.Fondo = sep_bkg_global(c.fondo.get());
 
-    std::vector<TCandidata> artefactos;
-    std::vector<TCandidata> candidatas = Candidatas(c, artefactos, pausa);
-    c.detecciones = {};
+    std::vector<TCandidata> candidatas = Candidatas(c);
     MedirDiametros(c, candidatas, pausa);
+    c.detecciones = {};
     DescartarLejosDeMediana(candidatas);
-    // The artefacts join the list for the report, in order of brightness with the rest.
-    candidatas.insert(candidatas.end(), artefactos.begin(), artefactos.end());
-    std::stable_sort(candidatas.begin(), candidatas.end(),
-                     [](const TCandidata& a, const TCandidata& b) { return a.flujo > b.flujo; });
     Resumir(Placa, medible, c.region, candidatas, pausa, r);
     AFotoOriginal(medible, r);
     return r;

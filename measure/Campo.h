@@ -30,6 +30,8 @@ struct TRechazada {
     double HFD = 0;      // 0 when it was left out before its radii were measured
     int32_t Maximo = 0;  // largest pixel value, background included
     TMotivo Motivo = TMotivo::Caliente;
+    // A dense field's candidate that the sample never reached is Sobrante without being
+    // examined: at its binned centre, Maximo over its whole detection, warm pixels included.
 };
 
 struct TMedidaCampo {

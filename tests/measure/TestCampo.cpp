@@ -482,6 +482,22 @@ TEST_F(Campo, AFaintNeighbourInsideTheApertureIsLeftOut) {
     }
 }
 
+TEST_F(Campo, ANeighbourTheSampleHasNotReachedIsANeighbourStill) {
+    // The sample takes the candidates round robin over 6 x 6 cells of the frame, brightest
+    // first in each, and examines each only when it reaches it. The faint star is the first
+    // of its cell; its bright neighbour (16 px away, as above) lies in the next cell, behind
+    // a brighter star, and has not been reached when the faint one is measured: it counts as
+    // its neighbour all the same. The two bright stars are isolated.
+    Cuentas c = Cielo(240, 160);
+    Pintar(c, 38.3, 80.6, 2, 2, 1000);
+    Pintar(c, 54.3, 80.6, 2, 2, 20000);
+    Pintar(c, 70.4, 100.2, 2, 2, 30000);
+    const TMedidaCampo m = Medir(c);
+    EXPECT_EQ(MotivosEn(m, 38.3, 80.6), std::vector{TMotivo::Vecina});
+    EXPECT_TRUE(MotivosEn(m, 54.3, 80.6).empty());
+    EXPECT_EQ(m.Estrellas.size(), 2u);
+}
+
 TEST_F(Campo, MediansAreOfTheMiddleNotOfTheBrightest) {
     // Four stars, the widest the brightest and the narrowest the second: each median is the
     // mean of the two middle values of the stars used, in whatever order they come.
@@ -658,6 +674,10 @@ TEST_F(Campo, ADenseFieldIsSampledOverTheWholeFrame) {
     for (const TRechazada& e : m.Rechazadas) {
         sobrantes += e.Motivo == TMotivo::Sobrante;
         medidas += e.HFD > 0;
+        // A candidate the sample never reached still reports its brightest pixel.
+        if (e.Motivo == TMotivo::Sobrante) {
+            EXPECT_GT(e.Maximo, FondoCielo + 100) << e.X << ", " << e.Y;
+        }
     }
     EXPECT_GT(sobrantes, 200u);
     EXPECT_LE(m.Estrellas.size() + medidas, 600u); // the sample is bounded
