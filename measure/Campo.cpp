@@ -38,11 +38,14 @@ int Agrupamiento(int ancho, int alto) {
 constexpr int TeselaFondo = 64, FiltroFondo = 3;
 
 // Detection at 3 sigma of the binned sky noise, on the binned frame smoothed by the 3 x 3
-// kernel below, over at least 3 connected binned pixels. On pure noise that finds no false
-// detection even on the largest frames, and a star that faint would be too noisy to move a
-// median.
+// kernel below, which matches a compact star binned 4 x 4 (its light in one binned pixel,
+// spilling into the next). SEP normalises the kernel, which lowers the noise by
+// sqrt(sum k^2) / sum k = 0.375: the threshold is 8 sigma of the smoothed image, a chance of
+// 6e-16 a pixel on pure noise, no false detection on any frame. One pixel above it is enough:
+// a faint compact star lifts only the smoothed pixel over its own binned one that far, and
+// asking for 3 lost two stars in five of a field of peak signal-to-noise 5 to 10.
 constexpr float UmbralSigmas = 3.0f;
-constexpr int AreaMinima = 3;
+constexpr int AreaMinima = 1;
 const float Nucleo[9] = {1, 2, 1, 2, 4, 2, 1, 2, 1};
 // Deblending over 8 levels rather than SEP's usual 32: it still parts stars that touch, at
 // half the extraction's cost; rings are put together again anyway.
@@ -67,6 +70,10 @@ constexpr double AnchoMinimo = 0.45, ParteMaximaDelPico = 0.6, PicoJuzgable = 10
 // An astigmatic or slightly trailed star reaches an axis ratio of 2; more is two stars too
 // close to be told apart, a trail or a streak, none of which has a width that means focus.
 constexpr double ElongacionMaxima = 2.0;
+// The binned detection's moments tell a shape from 9 binned pixels up (a compact star bright
+// enough to lift the kernel's whole 3 x 3); a fainter detection of one to a few pixels is
+// mostly its threshold's outline, and its shape is judged at full resolution only.
+constexpr size_t PixelesConForma = 9;
 
 // The half-flux radius is taken within twice the radius that held 90 % of the light in a
 // first pass: 3.6 half-flux radii for a Gaussian, 5 for a Moffat profile of beta 2.5 (which
@@ -88,6 +95,12 @@ double AnilloCielo(double apertura) {
     return std::max(3.0, 0.25 * apertura);
 }
 constexpr double BordeMaximo = 0.1; // of the light, in the aperture's outer fifth
+// A profile is measurable when the aperture's light is at least 5 times the sky noise summed
+// over its pixels: the half-flux radius of a compact star then moves by some 20 % with the
+// noise (of the light inside it, outside it and of the ring's sky), which a median over a
+// field's stars evens out. Fainter, the light's total is as much noise as light, and so is the
+// radius that holds half of it.
+constexpr double SenalMinima = 5;
 // Past an HFD of 25 px only a defocused pupil is a star: a disc or a ring, whose light ends at
 // a sharp edge (90 % of it within 1.3 to 1.35 half-flux radii, blurred by the seeing). A
 // smooth profile that wide (a Gaussian holds 90 % within 1.8; lumps of cloud measure 1.5 and
@@ -482,7 +495,9 @@ int Extraer(TCampo& c, std::vector<float>& agrupada,
     if (*mayor > 1.5f * std::max(minimo, *menor)) {
         ruidoLocal.resize(agrupada.size());
         Comprobar(sep_bkg_rmsarray(b, ruidoLocal.data(), SEP_TFLOAT));
-        for (float& v : ruidoLocal) v = std::max(v, minimo);
+        // The map's spline overshoots below the quietest tile beside a step in the noise (a
+        // clear band beside a bright structured object), where noise would pass for stars.
+        for (float& v : ruidoLocal) v = std::max(v, std::max(minimo, *menor));
         im.noise = ruidoLocal.data();
         im.ndtype = SEP_TFLOAT;
     }
@@ -591,7 +606,9 @@ TCandidata Limpiar(const TCampo& c, const TDeteccion& d, bool& artefacto) {
     // refined later within a window.
     if (!fuera.empty()) e.x = sx / luz, e.y = sy / luz;
     if (d.truncada) e.motivo = TMotivo::Borde;
-    else if (d.singular || !(d.b > 0 && d.a <= ElongacionMaxima * d.b)) e.motivo = TMotivo::Alargada;
+    else if (d.pixeles.size() >= PixelesConForma &&
+             (d.singular || !(d.b > 0 && d.a <= ElongacionMaxima * d.b)))
+        e.motivo = TMotivo::Alargada;
     else if (maximo >= c.saturada) e.motivo = TMotivo::Saturada;
     return e;
 }
@@ -639,6 +656,19 @@ void Recentrar(const TCampo& c, const TFoto& foto, TCandidata& e) {
     }
 }
 
+// A measurable profile: the light within rmax of (cx, cy) in the stamp s (less its sky) at
+// least SenalMinima times the noise summed over those pixels, ruido a pixel.
+bool Medible(const TSello& s, double cx, double cy, double rmax, double ruido) {
+    double total = 0;
+    int pixeles = 0;
+    for (int j = 0; j < s.lado; ++j)
+        for (int i = 0; i < s.lado; ++i) {
+            const double dx = s.x0 + i - cx, dy = s.y0 + j - cy;
+            if (dx * dx + dy * dy <= rmax * rmax) total += s.v[size_t(j) * s.lado + i], ++pixeles;
+        }
+    return total >= SenalMinima * ruido * std::sqrt(double(pixeles));
+}
+
 // A star's light has faded into the sky at the aperture's edge: its outer fifth holds a few
 // percent of the light at most. More, or much less, is a sky that does not stay level around
 // the star (the limb of the moon, a nebula's edge) or the light of something else, and the
@@ -682,6 +712,7 @@ std::optional<TMotivo> BordeYForma(const TSello& s, double cx, double cy, double
 std::optional<TMotivo> Radios(const TCampo& c, const TFoto& foto, const TCandidata& e,
                               double rmax, bool final, double radios[2]) {
     const TRegion& g = c.region;
+    double ruidoCielo = 0;
     const double anillo = final ? AnilloCielo(rmax) : 0;
     const int lado = int(std::ceil(rmax + anillo)) + 1;
     if (e.x - lado < g.x0 || e.y - lado < g.y0 || e.x + lado + 1 >= g.x1 || e.y + lado + 1 >= g.y1)
@@ -696,11 +727,18 @@ std::optional<TMotivo> Radios(const TCampo& c, const TFoto& foto, const TCandida
                 if (d > r2 && d <= fuera2) cielo.push_back(s.v[size_t(j) * s.lado + i]);
             }
         if (cielo.empty()) return TMotivo::Borde;
-        std::nth_element(cielo.begin(), cielo.begin() + cielo.size() / 2, cielo.end());
-        const float local = cielo[cielo.size() / 2];
+        const auto mitad = cielo.begin() + std::ptrdiff_t(cielo.size() / 2);
+        std::nth_element(cielo.begin(), mitad, cielo.end());
+        const float local = *mitad;
         for (float& v : s.v) v -= local;
+        // The ring's own noise, from its median absolute deviation: the frame's typical noise
+        // is no guide where a bright structured object fills most of the frame.
+        for (float& v : cielo) v = std::fabs(v - local);
+        std::nth_element(cielo.begin(), mitad, cielo.end());
+        ruidoCielo = 1.4826 * *mitad;
     }
     if (!RadiosDeLuz(s, e.x, e.y, rmax, final, radios)) return TMotivo::SinLuz;
+    if (final && !Medible(s, e.x, e.y, rmax, ruidoCielo)) return TMotivo::Debil;
     return final ? BordeYForma(s, e.x, e.y, rmax, radios[0], c.ruido) : std::nullopt;
 }
 

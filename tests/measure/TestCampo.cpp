@@ -664,24 +664,53 @@ TEST_F(Campo, ADenseFieldIsSampledOverTheWholeFrame) {
 }
 
 TEST_F(Campo, AFaintFieldIsMeasuredFromMostOfItsStars) {
-    // 165 stars of peak signal-to-noise 5 to 10 (the camera's noise is some 7.7 counts a
-    // pixel on its sky): the noise at a faint star's aperture edge is no uneven sky, and most
-    // of the stars detected are used, their median within 5 % of the truth.
-    std::mt19937_64 azar(7);
-    TEscena escena = CrearEscena(1600, 1200, 165, 1.5, azar);
-    escena.calientes.clear();
-    std::uniform_real_distribution<double> u(0, 1);
+    // 165 stars of peak signal-to-noise 5 to 10 (the camera's noise is some 7.7 counts a pixel
+    // on its sky), on three draws of the field: most of them are detected, and most of those
+    // are used (those whose aperture holds light 5 times its noise), their median within 5 %
+    // of the truth. Each left out has a reason: near the edge, too faint, a neighbour...
     const double ruido = std::hypot(RuidoLectura, std::sqrt(FondoCielo / Ganancia));
-    for (TEstrellaSimulada& e : escena.estrellas) e.amplitud = 5 * ruido * (1 + u(azar));
-    const TFoco foco{1.5, 1.5, 0};
-    const TMedidaCampo m = Medir(Cuentas(1600, 1200, ExponerCampo(escena, foco, azar)));
-    const double verdad = DiametroMediaLuz(escena, foco);
-    const size_t candidatas = m.Estrellas.size() + m.Rechazadas.size();
-    std::printf("campo débil: %zu de %zu candidatas, HFD %.3f (%+.1f %%)\n", m.Estrellas.size(),
-                candidatas, m.HFD, 100 * (m.HFD / verdad - 1));
-    EXPECT_GE(m.Estrellas.size(), 0.8 * candidatas);
-    EXPECT_GE(m.Estrellas.size(), 70u);
-    EXPECT_NEAR(m.HFD, verdad, 0.05 * verdad);
+    for (const unsigned semilla : {7u, 8u, 9u}) {
+        SCOPED_TRACE(semilla);
+        std::mt19937_64 azar(semilla);
+        TEscena escena = CrearEscena(1600, 1200, 165, 1.5, azar);
+        escena.calientes.clear();
+        std::uniform_real_distribution<double> u(0, 1);
+        for (TEstrellaSimulada& e : escena.estrellas) e.amplitud = 5 * ruido * (1 + u(azar));
+        const TFoco foco{1.5, 1.5, 0};
+        const TMedidaCampo m = Medir(Cuentas(1600, 1200, ExponerCampo(escena, foco, azar)));
+        const double verdad = DiametroMediaLuz(escena, foco);
+        const size_t candidatas = m.Estrellas.size() + m.Rechazadas.size();
+        size_t debiles = 0;
+        for (const TRechazada& e : m.Rechazadas) debiles += e.Motivo == TMotivo::Debil;
+        std::printf("campo débil %u: %zu de 165 estrellas, %zu candidatas (%zu demasiado débiles), "
+                    "HFD %.3f (%+.1f %%)\n",
+                    semilla, m.Estrellas.size(), candidatas, debiles, m.HFD, 100 * (m.HFD / verdad - 1));
+        EXPECT_GE(candidatas, 150u);
+        EXPECT_GT(m.Estrellas.size(), 165u / 2);
+        EXPECT_NEAR(m.HFD, verdad, 0.05 * verdad);
+        for (const TEstrellaCampo& e : m.Estrellas) EXPECT_LT(Cercana(escena, e.X, e.Y).second, 1.5);
+    }
+}
+
+TEST_F(Campo, NoiseGradientsAndGlowAreNoStars) {
+    // The largest frames of sky alone, flat or under a gradient, vignetting and the moon's glow:
+    // not one detection passes for a star (the camera's few hot pixels are left out as such).
+    struct Caso {
+        const char* nombre;
+        std::function<void(TEscena&)> preparar;
+    };
+    const Caso casos[] = {
+        {"noise", [](TEscena&) {}},
+        {"gradient, vignetting and the moon", [](TEscena& e) { e.gradiente = 0.5, e.vineteo = 0.3, e.luna = 20000; }},
+    };
+    for (const Caso& k : casos) {
+        SCOPED_TRACE(k.nombre);
+        std::mt19937_64 azar(31);
+        TEscena escena = CrearEscena(6000, 4000, 0, 1.5, azar);
+        k.preparar(escena);
+        const TMedidaCampo m = Medir(Cuentas(6000, 4000, ExponerCampo(escena, TFoco{1.5, 1.5, 0}, azar)));
+        EXPECT_TRUE(m.Estrellas.empty()) << m.Estrellas.size() << " estrellas, HFD " << m.HFD;
+    }
 }
 
 TEST_F(Campo, SoftLumpsOfCloudAreNoStarsButDefocusedStarsAre) {
