@@ -101,6 +101,11 @@ constexpr double BordeMaximo = 0.1; // of the light, in the aperture's outer fif
 // field's stars evens out. Fainter, the light's total is as much noise as light, and so is the
 // radius that holds half of it.
 constexpr double SenalMinima = 5;
+// A sky ring that varies about its plane by more than 1.5 times its pixel noise shows a
+// structure; a star's light over its aperture is then at least 8 times what that structure
+// would add there. The lumps of a simulated lumpy overcast reach 5.4, a star beside them far
+// more; a faint star in the wing of a bright one may fall short, and is left out with its sky.
+constexpr double EstructuraVisible = 1.5, EstructuraMaxima = 8;
 // Past an HFD of 25 px only a defocused pupil is a star: a disc or a ring, whose light ends at
 // a sharp edge (90 % of it within 1.3 to 1.35 half-flux radii, blurred by the seeing). A
 // smooth profile that wide (a Gaussian holds 90 % within 1.8; lumps of cloud measure 1.5 and
@@ -447,6 +452,7 @@ struct TCampo {
     TRegion region;
     int f = 0, bw = 0, bh = 0; // binning, binned width and height
     int32_t saturada = 0;      // the first value at which the camera clips
+    bool mosaico = false;      // the block means of a colour mosaic: neighbours share pixels
     std::unique_ptr<sep_bkg, LiberarFondo> fondo;
     double ruido = 0; // noise of one frame pixel
     std::vector<TDeteccion> detecciones;
@@ -669,6 +675,60 @@ bool Medible(const TSello& s, double cx, double cy, double rmax, double ruido) {
     return total >= SenalMinima * ruido * std::sqrt(double(pixeles));
 }
 
+// Above its sky's own structure: a lump of cloud or glow is one of the ups and downs of a sky
+// that is not level at its own scale, no brighter than they are; a star stands far above them.
+// The structure is what the ring of sky around the aperture (radii rmax to rmax + anillo from
+// (cx, cy) in the stamp s, less its sky) varies by about a plane (a gradient, a nebula's or
+// the moon's glow), beyond its pixel noise, taken from the differences of pixels paso apart (a
+// smooth structure hardly moves them; 2 on a mosaic's block means, whose neighbours share
+// pixels). Where it clearly shows, the aperture's light must exceed EstructuraMaxima times what
+// that structure would add over the aperture.
+bool SobreSuCielo(const TSello& s, double cx, double cy, double rmax, double anillo, int paso) {
+    const double r2 = rmax * rmax, fuera2 = (rmax + anillo) * (rmax + anillo);
+    double m[3][4] = {}, total = 0;
+    int pixeles = 0;
+    std::vector<std::array<double, 3>> cielo;
+    std::vector<float> saltos;
+    const auto enAnillo = [&](double dx, double dy) {
+        const double d = dx * dx + dy * dy;
+        return d > r2 && d <= fuera2;
+    };
+    for (int j = 0; j < s.lado; ++j)
+        for (int i = 0; i < s.lado; ++i) {
+            const double dx = s.x0 + i - cx, dy = s.y0 + j - cy, v = s.v[size_t(j) * s.lado + i];
+            if (dx * dx + dy * dy <= r2) total += v, ++pixeles;
+            if (!enAnillo(dx, dy)) continue;
+            const double f[3] = {1, dx, dy};
+            for (int a = 0; a < 3; ++a) {
+                m[a][3] += f[a] * v;
+                for (int k = 0; k < 3; ++k) m[a][k] += f[a] * f[k];
+            }
+            cielo.push_back({dx, dy, v});
+            if (i + paso < s.lado && enAnillo(dx + paso, dy))
+                saltos.push_back(float(std::fabs(s.v[size_t(j) * s.lado + i + paso] - v)));
+        }
+    if (cielo.size() < 16 || saltos.size() < 8) return true;
+    // The plane by least squares: Gauss-Jordan elimination on the normal equations.
+    for (int c = 0; c < 3; ++c) {
+        if (!(std::fabs(m[c][c]) > 0)) return true;
+        for (int a = 0; a < 3; ++a) {
+            if (a == c) continue;
+            const double q = m[a][c] / m[c][c];
+            for (int k = c; k < 4; ++k) m[a][k] -= q * m[c][k];
+        }
+    }
+    std::vector<float> resto;
+    for (const auto& [dx, dy, v] : cielo)
+        resto.push_back(float(std::fabs(v - m[0][3] / m[0][0] - m[1][3] / m[1][1] * dx - m[2][3] / m[2][2] * dy)));
+    const auto mediana = [](std::vector<float>& v) {
+        std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(v.size() / 2), v.end());
+        return 1.4826 * v[v.size() / 2];
+    };
+    const double variacion = mediana(resto), ruido = mediana(saltos) / std::sqrt(2.0);
+    if (variacion <= EstructuraVisible * ruido) return true;
+    return total >= EstructuraMaxima * std::sqrt(variacion * variacion - ruido * ruido) * pixeles;
+}
+
 // A star's light has faded into the sky at the aperture's edge: its outer fifth holds a few
 // percent of the light at most. More, or much less, is a sky that does not stay level around
 // the star (the limb of the moon, a nebula's edge) or the light of something else, and the
@@ -739,6 +799,8 @@ std::optional<TMotivo> Radios(const TCampo& c, const TFoto& foto, const TCandida
     }
     if (!RadiosDeLuz(s, e.x, e.y, rmax, final, radios)) return TMotivo::SinLuz;
     if (final && !Medible(s, e.x, e.y, rmax, ruidoCielo)) return TMotivo::Debil;
+    if (final && !SobreSuCielo(s, e.x, e.y, rmax, AnilloCielo(rmax), c.mosaico ? 2 : 1))
+        return TMotivo::CieloDesigual;
     return final ? BordeYForma(s, e.x, e.y, rmax, radios[0], c.ruido) : std::nullopt;
 }
 
@@ -895,6 +957,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa, const std::function<void()>& Pausa) {
     if (c.w < 8 || h < 8) return r; // too small for a star with a border of sky
     c.m = medible.datos;
     c.saturada = medible.saturada;
+    c.mosaico = medible.mosaico;
     c.region = SinRelleno(c.m, c.w, h);
     pausa();
     // Too small for a star with a border of sky, or one tile of background at least.
