@@ -38,11 +38,14 @@ int Agrupamiento(int ancho, int alto) {
 constexpr int TeselaFondo = 64, FiltroFondo = 3;
 
 // Detection at 3 sigma of the binned sky noise, on the binned frame smoothed by the 3 x 3
-// kernel below, over at least 3 connected binned pixels. On pure noise that finds no false
-// detection even on the largest frames, and a star that faint would be too noisy to move a
-// median.
+// kernel below, which matches a compact star binned 4 x 4 (its light in one binned pixel,
+// spilling into the next). SEP normalises the kernel, which lowers the noise by
+// sqrt(sum k^2) / sum k = 0.375: the threshold is 8 sigma of the smoothed image, a chance of
+// 6e-16 a pixel on pure noise, no false detection on any frame. One pixel above it is enough:
+// a faint compact star lifts only the smoothed pixel over its own binned one that far, and
+// asking for 3 lost two stars in five of a field of peak signal-to-noise 5 to 10.
 constexpr float UmbralSigmas = 3.0f;
-constexpr int AreaMinima = 3;
+constexpr int AreaMinima = 1;
 const float Nucleo[9] = {1, 2, 1, 2, 4, 2, 1, 2, 1};
 // Deblending over 8 levels rather than SEP's usual 32: it still parts stars that touch, at
 // half the extraction's cost; rings are put together again anyway.
@@ -67,6 +70,10 @@ constexpr double AnchoMinimo = 0.45, ParteMaximaDelPico = 0.6, PicoJuzgable = 10
 // An astigmatic or slightly trailed star reaches an axis ratio of 2; more is two stars too
 // close to be told apart, a trail or a streak, none of which has a width that means focus.
 constexpr double ElongacionMaxima = 2.0;
+// The binned detection's moments tell a shape from 9 binned pixels up (a compact star bright
+// enough to lift the kernel's whole 3 x 3); a fainter detection of one to a few pixels is
+// mostly its threshold's outline, and its shape is judged at full resolution only.
+constexpr size_t PixelesConForma = 9;
 
 // The half-flux radius is taken within twice the radius that held 90 % of the light in a
 // first pass: 3.6 half-flux radii for a Gaussian, 5 for a Moffat profile of beta 2.5 (which
@@ -88,6 +95,17 @@ double AnilloCielo(double apertura) {
     return std::max(3.0, 0.25 * apertura);
 }
 constexpr double BordeMaximo = 0.1; // of the light, in the aperture's outer fifth
+// A profile is measurable when the aperture's light is at least 5 times the sky noise summed
+// over its pixels: the half-flux radius of a compact star then moves by some 20 % with the
+// noise (of the light inside it, outside it and of the ring's sky), which a median over a
+// field's stars evens out. Fainter, the light's total is as much noise as light, and so is the
+// radius that holds half of it.
+constexpr double SenalMinima = 5;
+// A sky ring that varies about its plane by more than 1.5 times its pixel noise shows a
+// structure; a star's light over its aperture is then at least 8 times what that structure
+// would add there. The lumps of a simulated lumpy overcast reach 5.4, a star beside them far
+// more; a faint star in the wing of a bright one may fall short, and is left out with its sky.
+constexpr double EstructuraVisible = 1.5, EstructuraMaxima = 8;
 // Past an HFD of 25 px only a defocused pupil is a star: a disc or a ring, whose light ends at
 // a sharp edge (90 % of it within 1.3 to 1.35 half-flux radii, blurred by the seeing). A
 // smooth profile that wide (a Gaussian holds 90 % within 1.8; lumps of cloud measure 1.5 and
@@ -434,6 +452,7 @@ struct TCampo {
     TRegion region;
     int f = 0, bw = 0, bh = 0; // binning, binned width and height
     int32_t saturada = 0;      // the first value at which the camera clips
+    bool mosaico = false;      // the block means of a colour mosaic: neighbours share pixels
     std::unique_ptr<sep_bkg, LiberarFondo> fondo;
     double ruido = 0; // noise of one frame pixel
     std::vector<TDeteccion> detecciones;
@@ -482,7 +501,9 @@ int Extraer(TCampo& c, std::vector<float>& agrupada,
     if (*mayor > 1.5f * std::max(minimo, *menor)) {
         ruidoLocal.resize(agrupada.size());
         Comprobar(sep_bkg_rmsarray(b, ruidoLocal.data(), SEP_TFLOAT));
-        for (float& v : ruidoLocal) v = std::max(v, minimo);
+        // The map's spline overshoots below the quietest tile beside a step in the noise (a
+        // clear band beside a bright structured object), where noise would pass for stars.
+        for (float& v : ruidoLocal) v = std::max(v, std::max(minimo, *menor));
         im.noise = ruidoLocal.data();
         im.ndtype = SEP_TFLOAT;
     }
@@ -596,7 +617,9 @@ TCandidata Limpiar(const TCampo& c, const TDeteccion& d, bool& artefacto) {
     // refined later within a window.
     if (!fuera.empty()) e.x = sx / luz, e.y = sy / luz;
     if (d.truncada) e.motivo = TMotivo::Borde;
-    else if (d.singular || !(d.b > 0 && d.a <= ElongacionMaxima * d.b)) e.motivo = TMotivo::Alargada;
+    else if (d.pixeles.size() >= PixelesConForma &&
+             (d.singular || !(d.b > 0 && d.a <= ElongacionMaxima * d.b)))
+        e.motivo = TMotivo::Alargada;
     else if (maximo >= c.saturada) e.motivo = TMotivo::Saturada;
     return e;
 }
@@ -673,6 +696,73 @@ void Recentrar(const TCampo& c, const TFoto& foto, TCandidata& e) {
     }
 }
 
+// A measurable profile: the light within rmax of (cx, cy) in the stamp s (less its sky) at
+// least SenalMinima times the noise summed over those pixels, ruido a pixel.
+bool Medible(const TSello& s, double cx, double cy, double rmax, double ruido) {
+    double total = 0;
+    int pixeles = 0;
+    for (int j = 0; j < s.lado; ++j)
+        for (int i = 0; i < s.lado; ++i) {
+            const double dx = s.x0 + i - cx, dy = s.y0 + j - cy;
+            if (dx * dx + dy * dy <= rmax * rmax) total += s.v[size_t(j) * s.lado + i], ++pixeles;
+        }
+    return total >= SenalMinima * ruido * std::sqrt(double(pixeles));
+}
+
+// Above its sky's own structure: a lump of cloud or glow is one of the ups and downs of a sky
+// that is not level at its own scale, no brighter than they are; a star stands far above them.
+// The structure is what the ring of sky around the aperture (radii rmax to rmax + anillo from
+// (cx, cy) in the stamp s, less its sky) varies by about a plane (a gradient, a nebula's or
+// the moon's glow), beyond its pixel noise, taken from the differences of pixels paso apart (a
+// smooth structure hardly moves them; 2 on a mosaic's block means, whose neighbours share
+// pixels). Where it clearly shows, the aperture's light must exceed EstructuraMaxima times what
+// that structure would add over the aperture.
+bool SobreSuCielo(const TSello& s, double cx, double cy, double rmax, double anillo, int paso) {
+    const double r2 = rmax * rmax, fuera2 = (rmax + anillo) * (rmax + anillo);
+    double m[3][4] = {}, total = 0;
+    int pixeles = 0;
+    std::vector<std::array<double, 3>> cielo;
+    std::vector<float> saltos;
+    const auto enAnillo = [&](double dx, double dy) {
+        const double d = dx * dx + dy * dy;
+        return d > r2 && d <= fuera2;
+    };
+    for (int j = 0; j < s.lado; ++j)
+        for (int i = 0; i < s.lado; ++i) {
+            const double dx = s.x0 + i - cx, dy = s.y0 + j - cy, v = s.v[size_t(j) * s.lado + i];
+            if (dx * dx + dy * dy <= r2) total += v, ++pixeles;
+            if (!enAnillo(dx, dy)) continue;
+            const double f[3] = {1, dx, dy};
+            for (int a = 0; a < 3; ++a) {
+                m[a][3] += f[a] * v;
+                for (int k = 0; k < 3; ++k) m[a][k] += f[a] * f[k];
+            }
+            cielo.push_back({dx, dy, v});
+            if (i + paso < s.lado && enAnillo(dx + paso, dy))
+                saltos.push_back(float(std::fabs(s.v[size_t(j) * s.lado + i + paso] - v)));
+        }
+    if (cielo.size() < 16 || saltos.size() < 8) return true;
+    // The plane by least squares: Gauss-Jordan elimination on the normal equations.
+    for (int c = 0; c < 3; ++c) {
+        if (!(std::fabs(m[c][c]) > 0)) return true;
+        for (int a = 0; a < 3; ++a) {
+            if (a == c) continue;
+            const double q = m[a][c] / m[c][c];
+            for (int k = c; k < 4; ++k) m[a][k] -= q * m[c][k];
+        }
+    }
+    std::vector<float> resto;
+    for (const auto& [dx, dy, v] : cielo)
+        resto.push_back(float(std::fabs(v - m[0][3] / m[0][0] - m[1][3] / m[1][1] * dx - m[2][3] / m[2][2] * dy)));
+    const auto mediana = [](std::vector<float>& v) {
+        std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(v.size() / 2), v.end());
+        return 1.4826 * v[v.size() / 2];
+    };
+    const double variacion = mediana(resto), ruido = mediana(saltos) / std::sqrt(2.0);
+    if (variacion <= EstructuraVisible * ruido) return true;
+    return total >= EstructuraMaxima * std::sqrt(variacion * variacion - ruido * ruido) * pixeles;
+}
+
 // A star's light has faded into the sky at the aperture's edge: its outer fifth holds a few
 // percent of the light at most. More, or much less, is a sky that does not stay level around
 // the star (the limb of the moon, a nebula's edge) or the light of something else, and the
@@ -716,6 +806,7 @@ std::optional<TMotivo> BordeYForma(const TSello& s, double cx, double cy, double
 std::optional<TMotivo> Radios(const TCampo& c, const TFoto& foto, const TCandidata& e,
                               double rmax, bool final, double radios[2]) {
     const TRegion& g = c.region;
+    double ruidoCielo = 0;
     const double anillo = final ? AnilloCielo(rmax) : 0;
     const int lado = int(std::ceil(rmax + anillo)) + 1;
     if (e.x - lado < g.x0 || e.y - lado < g.y0 || e.x + lado + 1 >= g.x1 || e.y + lado + 1 >= g.y1)
@@ -730,11 +821,20 @@ std::optional<TMotivo> Radios(const TCampo& c, const TFoto& foto, const TCandida
                 if (d > r2 && d <= fuera2) cielo.push_back(s.v[size_t(j) * s.lado + i]);
             }
         if (cielo.empty()) return TMotivo::Borde;
-        std::nth_element(cielo.begin(), cielo.begin() + cielo.size() / 2, cielo.end());
-        const float local = cielo[cielo.size() / 2];
+        const auto mitad = cielo.begin() + std::ptrdiff_t(cielo.size() / 2);
+        std::nth_element(cielo.begin(), mitad, cielo.end());
+        const float local = *mitad;
         for (float& v : s.v) v -= local;
+        // The ring's own noise, from its median absolute deviation: the frame's typical noise
+        // is no guide where a bright structured object fills most of the frame.
+        for (float& v : cielo) v = std::fabs(v - local);
+        std::nth_element(cielo.begin(), mitad, cielo.end());
+        ruidoCielo = 1.4826 * *mitad;
     }
     if (!RadiosDeLuz(s, e.x, e.y, rmax, final, radios)) return TMotivo::SinLuz;
+    if (final && !Medible(s, e.x, e.y, rmax, ruidoCielo)) return TMotivo::Debil;
+    if (final && !SobreSuCielo(s, e.x, e.y, rmax, AnilloCielo(rmax), c.mosaico ? 2 : 1))
+        return TMotivo::CieloDesigual;
     return final ? BordeYForma(s, e.x, e.y, rmax, radios[0], c.ruido) : std::nullopt;
 }
 
@@ -919,6 +1019,7 @@ TMedidaCampo MedirCampo(TPlaca& Placa, const std::function<void()>& Pausa) {
     if (c.w < 8 || h < 8) return r; // too small for a star with a border of sky
     c.m = medible.datos;
     c.saturada = medible.saturada;
+    c.mosaico = medible.mosaico;
     c.region = SinRelleno(c.m, c.w, h);
     pausa();
     // Too small for a star with a border of sky, or one tile of background at least.

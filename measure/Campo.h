@@ -14,6 +14,7 @@
 enum class TMotivo {
     Caliente,    // no optics forms it: a hot pixel, pair or cluster, a cosmic-ray hit
     SinLuz,      // no light above its sky once the artefacts are out
+    Debil,       // its aperture's light is within 5 times the noise there: no measurable profile
     Saturada,    // a pixel above Saturacion, its own or a neighbour's inside the fit box
     Borde,       // its aperture or fit box is cut by the frame's edge or its zero padding
     Alargada,    // axis ratio above 2: a blend, a trail, a streak

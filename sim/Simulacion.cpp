@@ -236,11 +236,46 @@ std::vector<double> Sello(const TPsf& p, double cx, double cy, int x0, int y0, i
     return s;
 }
 
+// The lumpy overcast over the signal: white noise smoothed by a Gaussian of sigma escalaNubes
+// (separably, to 3 sigma, the frame reflected at its edges), scaled to nubes / 3 rms, on nubes
+// counts.
+void AnadirNubes(const TEscena& e, std::vector<double>& senal, std::mt19937_64& azar) {
+    const int w = e.ancho, h = e.alto, k = static_cast<int>(std::ceil(3 * e.escalaNubes));
+    std::vector<double> nucleo(static_cast<size_t>(2 * k + 1));
+    double cuadrados = 0;
+    for (int t = -k; t <= k; ++t) {
+        const double v = std::exp(-t * t / (2 * e.escalaNubes * e.escalaNubes));
+        nucleo[static_cast<size_t>(t + k)] = v;
+        cuadrados += v * v;
+    }
+    std::normal_distribution<double> normal(0.0, 1.0);
+    std::vector<double> campo(static_cast<size_t>(w) * h), tmp(campo.size());
+    for (double& v : campo) v = normal(azar);
+    const auto reflejar = [](int u, int n) { return std::clamp(u < 0 ? -u - 1 : u >= n ? 2 * n - u - 1 : u, 0, n - 1); };
+    for (int pasada = 0; pasada < 2; ++pasada) {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                double v = 0;
+                for (int t = -k; t <= k; ++t) {
+                    const size_t i = pasada == 0 ? static_cast<size_t>(y) * w + reflejar(x + t, w)
+                                                 : static_cast<size_t>(reflejar(y + t, h)) * w + x;
+                    v += nucleo[static_cast<size_t>(t + k)] * campo[i];
+                }
+                tmp[static_cast<size_t>(y) * w + x] = v;
+            }
+        campo.swap(tmp);
+    }
+    // Each pass multiplies the variance by cuadrados.
+    const double escala = e.nubes / 3 / cuadrados;
+    for (size_t i = 0; i < senal.size(); ++i) senal[i] += std::max(0.0, e.nubes + escala * campo[i]);
+}
+
 } // namespace
 
 std::vector<uint16_t> ExponerCampo(const TEscena& e, const TFoco& f, std::mt19937_64& azar) {
     if (f.radioAnillo <= 0 && e.perfil == TPerfil::Gauss && f.sigmaX == f.sigmaY &&
         e.gradiente == 0 && e.vineteo == 0 && e.nebulosa == 0 && e.luna == 0 && e.rayos == 0 &&
+        e.nubes == 0 &&
         e.rellenoFilas == 0 && e.rellenoColumnas == 0 && e.mosaico.empty() && e.pedestal == 0 &&
         e.saturacion >= 65535)
         return ExponerCampo(e, f.sigmaX, azar); // the plain field, as it always was
@@ -267,6 +302,7 @@ std::vector<uint16_t> ExponerCampo(const TEscena& e, const TFoco& f, std::mt1993
             }
             senal[static_cast<size_t>(y) * w + x] = v;
         }
+    if (e.nubes > 0) AnadirNubes(e, senal, azar);
     const TPsf p = Psf(e, f);
     const int r = static_cast<int>(std::ceil(p.radio()));
     for (const TEstrellaSimulada& s : e.estrellas) {

@@ -3,7 +3,7 @@
 // Synthetic exposures of the camera simulator: one star near the middle of the frame, or a
 // field of stars with hot pixels and whatever a real sky adds (Moffat wings, defocused rings
 // of an obstructed telescope, astigmatism, gradients, a nebula, the moon, warm pixels,
-// cosmic rays, zero padding); the tests build their frames with the same code.
+// cosmic rays, zero padding, a lumpy overcast); the tests build their frames with the same code.
 #include <cstdint>
 #include <functional>
 #include <random>
@@ -54,6 +54,10 @@ struct TEscena {
     double nebulosa = 0; // peak counts of a nebula over the left half
     double luna = 0;     // counts of a moon disk over a third of the frame, with its glow
     int rayos = 0;       // cosmic-ray streaks, new ones in every exposure
+    // A lumpy overcast lit by the moon: the sky raised by nubes counts and varying around that
+    // by nubes / 3 rms in lumps of some escalaNubes pixels (white noise smoothed by a Gaussian
+    // of that sigma), new in every exposure.
+    double nubes = 0, escalaNubes = 6;
     int rellenoFilas = 0, rellenoColumnas = 0; // exact zeros at the top and the right
     // The camera. A colour one has a mosaic of filters, its 2 x 2 tile read row by row from
     // the first pixel ("RGGB", "GRBG", "GBRG", "BGGR"; empty for a mono camera), each colour

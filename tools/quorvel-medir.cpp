@@ -97,6 +97,7 @@ const char* TextoMotivo(TMotivo m) {
     switch (m) {
     case TMotivo::Caliente: return "píxel caliente";
     case TMotivo::SinLuz: return "sin luz sobre el cielo";
+    case TMotivo::Debil: return "demasiado débil";
     case TMotivo::Saturada: return "saturada";
     case TMotivo::Borde: return "junto al borde";
     case TMotivo::Alargada: return "alargada";

@@ -684,24 +684,53 @@ TEST_F(Campo, ADenseFieldIsSampledOverTheWholeFrame) {
 }
 
 TEST_F(Campo, AFaintFieldIsMeasuredFromMostOfItsStars) {
-    // 165 stars of peak signal-to-noise 5 to 10 (the camera's noise is some 7.7 counts a
-    // pixel on its sky): the noise at a faint star's aperture edge is no uneven sky, and most
-    // of the stars detected are used, their median within 5 % of the truth.
-    std::mt19937_64 azar(7);
-    TEscena escena = CrearEscena(1600, 1200, 165, 1.5, azar);
-    escena.calientes.clear();
-    std::uniform_real_distribution<double> u(0, 1);
+    // 165 stars of peak signal-to-noise 5 to 10 (the camera's noise is some 7.7 counts a pixel
+    // on its sky), on three draws of the field: most of them are detected, and most of those
+    // are used (those whose aperture holds light 5 times its noise), their median within 5 %
+    // of the truth. Each left out has a reason: near the edge, too faint, a neighbour...
     const double ruido = std::hypot(RuidoLectura, std::sqrt(FondoCielo / Ganancia));
-    for (TEstrellaSimulada& e : escena.estrellas) e.amplitud = 5 * ruido * (1 + u(azar));
-    const TFoco foco{1.5, 1.5, 0};
-    const TMedidaCampo m = Medir(Cuentas(1600, 1200, ExponerCampo(escena, foco, azar)));
-    const double verdad = DiametroMediaLuz(escena, foco);
-    const size_t candidatas = m.Estrellas.size() + m.Rechazadas.size();
-    std::printf("campo débil: %zu de %zu candidatas, HFD %.3f (%+.1f %%)\n", m.Estrellas.size(),
-                candidatas, m.HFD, 100 * (m.HFD / verdad - 1));
-    EXPECT_GE(m.Estrellas.size(), 0.8 * candidatas);
-    EXPECT_GE(m.Estrellas.size(), 70u);
-    EXPECT_NEAR(m.HFD, verdad, 0.05 * verdad);
+    for (const unsigned semilla : {7u, 8u, 9u}) {
+        SCOPED_TRACE(semilla);
+        std::mt19937_64 azar(semilla);
+        TEscena escena = CrearEscena(1600, 1200, 165, 1.5, azar);
+        escena.calientes.clear();
+        std::uniform_real_distribution<double> u(0, 1);
+        for (TEstrellaSimulada& e : escena.estrellas) e.amplitud = 5 * ruido * (1 + u(azar));
+        const TFoco foco{1.5, 1.5, 0};
+        const TMedidaCampo m = Medir(Cuentas(1600, 1200, ExponerCampo(escena, foco, azar)));
+        const double verdad = DiametroMediaLuz(escena, foco);
+        const size_t candidatas = m.Estrellas.size() + m.Rechazadas.size();
+        size_t debiles = 0;
+        for (const TRechazada& e : m.Rechazadas) debiles += e.Motivo == TMotivo::Debil;
+        std::printf("campo débil %u: %zu de 165 estrellas, %zu candidatas (%zu demasiado débiles), "
+                    "HFD %.3f (%+.1f %%)\n",
+                    semilla, m.Estrellas.size(), candidatas, debiles, m.HFD, 100 * (m.HFD / verdad - 1));
+        EXPECT_GE(candidatas, 150u);
+        EXPECT_GT(m.Estrellas.size(), 165u / 2);
+        EXPECT_NEAR(m.HFD, verdad, 0.05 * verdad);
+        for (const TEstrellaCampo& e : m.Estrellas) EXPECT_LT(Cercana(escena, e.X, e.Y).second, 1.5);
+    }
+}
+
+TEST_F(Campo, NoiseGradientsAndGlowAreNoStars) {
+    // The largest frames of sky alone, flat or under a gradient, vignetting and the moon's glow:
+    // not one detection passes for a star (the camera's few hot pixels are left out as such).
+    struct Caso {
+        const char* nombre;
+        std::function<void(TEscena&)> preparar;
+    };
+    const Caso casos[] = {
+        {"noise", [](TEscena&) {}},
+        {"gradient, vignetting and the moon", [](TEscena& e) { e.gradiente = 0.5, e.vineteo = 0.3, e.luna = 20000; }},
+    };
+    for (const Caso& k : casos) {
+        SCOPED_TRACE(k.nombre);
+        std::mt19937_64 azar(31);
+        TEscena escena = CrearEscena(6000, 4000, 0, 1.5, azar);
+        k.preparar(escena);
+        const TMedidaCampo m = Medir(Cuentas(6000, 4000, ExponerCampo(escena, TFoco{1.5, 1.5, 0}, azar)));
+        EXPECT_TRUE(m.Estrellas.empty()) << m.Estrellas.size() << " estrellas, HFD " << m.HFD;
+    }
 }
 
 TEST_F(Campo, SoftLumpsOfCloudAreNoStarsButDefocusedStarsAre) {
@@ -726,8 +755,10 @@ TEST_F(Campo, SoftLumpsOfCloudAreNoStarsButDefocusedStarsAre) {
                 }
         }
         const TMedidaCampo m = Medir(c);
+        // Wide or not, a lump is left out as a soft one or as no more than its sky's structure.
         size_t difusas = 0;
-        for (const TRechazada& e : m.Rechazadas) difusas += e.Motivo == TMotivo::Difusa;
+        for (const TRechazada& e : m.Rechazadas)
+            difusas += e.Motivo == TMotivo::Difusa || e.Motivo == TMotivo::CieloDesigual;
         if (!anillos) {
             EXPECT_TRUE(m.Estrellas.empty()) << m.Estrellas.size() << " estrellas, HFD " << m.HFD;
             EXPECT_GE(difusas, 3u);
@@ -735,6 +766,38 @@ TEST_F(Campo, SoftLumpsOfCloudAreNoStarsButDefocusedStarsAre) {
             const double verdad = DiametroMediaLuz(escena, foco);
             EXPECT_GE(m.Estrellas.size(), 10u);
             EXPECT_NEAR(m.HFD, verdad, 0.1 * verdad);
+        }
+    }
+}
+
+TEST_F(Campo, LumpyOvercastIsNoStarsButStarsThroughItAre) {
+    // A moonlit overcast of lumps of sigma 3 to 9 px (HFD 9 to 25), faint or bright, with 300
+    // warm pixels: no lump passes for a star. Stars seen through the same overcast are
+    // measured.
+    struct Caso {
+        double escala, nubes;
+        int estrellas;
+    };
+    const Caso casos[] = {{3, 300, 0}, {6, 300, 0}, {9, 300, 0}, {4, 3000, 0}, {6, 3000, 0},
+                          {9, 3000, 0}, {6, 300, 60}};
+    for (const Caso& k : casos) {
+        SCOPED_TRACE(std::to_string(k.escala) + " px, " + std::to_string(k.nubes) + " cuentas, " +
+                     std::to_string(k.estrellas) + " estrellas");
+        std::mt19937_64 azar(9);
+        TEscena escena = CrearEscena(1200, 900, k.estrellas, 1.2, azar);
+        AnadirCalientes(escena, 300, azar);
+        escena.nubes = k.nubes, escena.escalaNubes = k.escala;
+        const TFoco foco{1.2, 1.2, 0};
+        const TMedidaCampo m = Medir(Cuentas(1200, 900, ExponerCampo(escena, foco, azar)));
+        std::printf("nubes de %.0f px, %.0f cuentas, %d estrellas: %zu usadas, HFD %.2f\n", k.escala, k.nubes,
+                    k.estrellas, m.Estrellas.size(), m.HFD);
+        if (k.estrellas == 0) {
+            EXPECT_TRUE(m.Estrellas.empty()) << m.Estrellas.size() << " estrellas, HFD " << m.HFD;
+        } else {
+            const double verdad = DiametroMediaLuz(escena, foco);
+            EXPECT_GE(m.Estrellas.size(), 20u);
+            EXPECT_NEAR(m.HFD, verdad, 0.06 * verdad);
+            for (const TEstrellaCampo& e : m.Estrellas) EXPECT_LT(Cercana(escena, e.X, e.Y).second, 1) << e.X << ", " << e.Y;
         }
     }
 }

@@ -297,6 +297,33 @@ TEST(Simulacion, SkyDefectsAndDisturbances) {
     EXPECT_LT(tocados, 500);
 }
 
+TEST(Simulacion, LumpyOvercastHasItsLevelContrastAndScale) {
+    // White noise smoothed by a Gaussian of sigma s has a Gaussian autocorrelation of sigma
+    // s sqrt 2: at a lag of s it keeps exp(-1/4) of its variance. Measured on a field far
+    // smoother than the camera's noise, which is taken out of the variance.
+    std::mt19937_64 azar(4);
+    TEscena e = CrearEscena(400, 400, 0, 1, azar);
+    e.calientes.clear();
+    e.nubes = 3000, e.escalaNubes = 5;
+    const auto c = ExponerCampo(e, TFoco{}, azar);
+    const auto v = [&](int x, int y) { return double(c[static_cast<size_t>(y) * 400 + x]) - FondoCielo; };
+    double suma = 0, n = 0;
+    for (int y = 20; y < 380; ++y)
+        for (int x = 20; x < 380; ++x) suma += v(x, y), ++n;
+    const double media = suma / n;
+    double varianza = 0, covarianza = 0;
+    for (int y = 20; y < 380; ++y)
+        for (int x = 20; x < 380; ++x) {
+            varianza += (v(x, y) - media) * (v(x, y) - media);
+            covarianza += (v(x, y) - media) * (v(x + 5, y) - media);
+        }
+    varianza /= n, covarianza /= n;
+    const double ruido = RuidoLectura * RuidoLectura + (FondoCielo + 3000) / Ganancia;
+    EXPECT_NEAR(media, 3000, 100);
+    EXPECT_NEAR(std::sqrt(varianza - ruido), 1000, 150);
+    EXPECT_NEAR(covarianza / (varianza - ruido), std::exp(-0.25), 0.05);
+}
+
 TEST(PlanoSimulado, BestFocusAcrossTheFrame) {
     // A 400 x 300 frame: its edges are at pixel positions -0.5 and 399.5, 299.5.
     const TPlanoSimulado plano{1000, 60, -40, 25};
