@@ -322,6 +322,72 @@ std::vector<std::string> TarjetasNoche(const TFotoSimulada& f) {
         TarjetaFits("FOCTEMP", temperatura, "temperatura del enfocador, C")};
 }
 
+// The field's stars, warm pixels and camera, and the subframe when one is asked for; false,
+// with the reason said, when no star is isolated enough for it.
+bool PrepararCampo(const Opciones& o, std::mt19937_64& azar, TEscena& escena, TSubcuadro& sub) {
+    escena = CrearEscena(o.ancho, o.alto, o.campo, o.sigmaMin, azar);
+    if (o.moffat > 0) escena.perfil = TPerfil::Moffat, escena.beta = o.moffat;
+    for (TEstrellaSimulada& s : escena.estrellas) s.amplitud *= o.brillo;
+    escena.mosaico = o.bayer;
+    std::copy(o.respuesta, o.respuesta + 3, escena.respuesta);
+    escena.pedestal = o.pedestal, escena.saturacion = o.saturacion;
+    AnadirCalientes(escena, o.calientes, azar);
+    if (o.subcuadro == 0) return true;
+    sub = ElegirSubcuadro(escena, o.subcuadro, std::max(o.sigmaMin, o.sigmaMax));
+    if (sub.estrella < 0) {
+        const std::string lado = std::to_string(o.subcuadro);
+        Avisar(Programa, "ninguna estrella aislada para un subcuadro de " + lado + " × " + lado);
+        return false;
+    }
+    const TEstrellaSimulada& e = escena.estrellas[static_cast<size_t>(sub.estrella)];
+    std::printf("subcuadro en x %d, y %d; estrella en x %.2f, y %.2f del campo\n", sub.x0, sub.y0,
+                e.x, e.y);
+    return true;
+}
+
+// How the run's width changes: along a hyperbola about the middle frame, or linearly.
+struct TRecorrido {
+    double mitad = 0;    // the middle frame's index
+    bool hiperbola = false;
+    double b = 1;        // the hyperbola's half-width in frames
+};
+
+TRecorrido Recorrido(const Opciones& o) {
+    TRecorrido r;
+    r.mitad = (o.fotos - 1) / 2.0;
+    r.hiperbola = o.hiperbola && o.sigmaMax > o.sigmaMin && o.fotos > 1;
+    if (r.hiperbola) r.b = r.mitad / std::sqrt(std::pow(o.sigmaMax / o.sigmaMin, 2) - 1);
+    return r;
+}
+
+// Frame i of the field at the run's width sigma, in the frame's own size.
+std::vector<uint16_t> ExponerFotoCampo(const Opciones& o, const TEscena& escena, const TRecorrido& r,
+                                       int i, double sigma, std::mt19937_64& azar) {
+    if (o.plano) {
+        // Each star's own best frame, the plane's offsets counted in frames.
+        const double frames = o.posicion ? o.paso : 1;
+        return ExponerCampo(escena, [&](double x, double y) {
+            const double mejor = r.mitad + MejorFocoEn(*o.plano, x, y, o.ancho, o.alto) / frames;
+            return r.hiperbola ? SigmaHiperbola(i, mejor, r.b, o.sigmaMin) : o.sigmaMin;
+        }, azar);
+    }
+    if (o.inclinacion > 0) return ExponerCampo(escena, sigma, azar, o.inclinacion);
+    return ExponerCampo(escena, TFoco{sigma, sigma, 0}, azar);
+}
+
+// Frame i's cards: the night's, or the focuser's position, and the mosaic's.
+std::vector<std::string> TarjetasFoto(const Opciones& o, const std::vector<TFotoSimulada>& noche, int i) {
+    std::vector<std::string> tarjetas;
+    if (!noche.empty())
+        tarjetas = TarjetasNoche(noche[static_cast<size_t>(i)]);
+    else if (o.posicion)
+        tarjetas.push_back(TarjetaPosicion(o.inicio + i * o.paso));
+    if (!o.bayer.empty())
+        tarjetas.insert(tarjetas.end(),
+                        {TarjetaFits("BAYERPAT", "'" + o.bayer + "'", "mosaico de color"),
+                         TarjetaFits("XBAYROFF", "0"), TarjetaFits("YBAYROFF", "0")});
+    return tarjetas;
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -335,30 +401,11 @@ int main(int argc, char** argv) {
     std::mt19937_64 azar(o.semilla);
     TEscena escena;
     TSubcuadro sub;
-    if (o.campo > 0) {
-        escena = CrearEscena(o.ancho, o.alto, o.campo, o.sigmaMin, azar);
-        if (o.moffat > 0) escena.perfil = TPerfil::Moffat, escena.beta = o.moffat;
-        for (TEstrellaSimulada& s : escena.estrellas) s.amplitud *= o.brillo;
-        escena.mosaico = o.bayer;
-        std::copy(o.respuesta, o.respuesta + 3, escena.respuesta);
-        escena.pedestal = o.pedestal, escena.saturacion = o.saturacion;
-        AnadirCalientes(escena, o.calientes, azar);
-        if (o.subcuadro > 0) {
-            sub = ElegirSubcuadro(escena, o.subcuadro, std::max(o.sigmaMin, o.sigmaMax));
-            if (sub.estrella < 0) {
-                const std::string lado = std::to_string(o.subcuadro);
-                Avisar(Programa,
-                       "ninguna estrella aislada para un subcuadro de " + lado + " × " + lado);
-                return 1;
-            }
-            const TEstrellaSimulada& s = escena.estrellas[static_cast<size_t>(sub.estrella)];
-            std::printf("subcuadro en x %d, y %d; estrella en x %.2f, y %.2f del campo\n", sub.x0,
-                        sub.y0, s.x, s.y);
-        }
-    }
+    if (o.campo > 0 && !PrepararCampo(o, azar, escena, sub)) return 1;
     const std::vector<TFotoSimulada> noche =
         o.conNoche ? PlanearNoche(o.noche) : std::vector<TFotoSimulada>{};
     const int fotos = noche.empty() ? o.fotos : static_cast<int>(noche.size());
+    const TRecorrido r = Recorrido(o);
     std::uniform_real_distribution<double> deriva(-0.4, 0.4);
     // Frame i is due at i intervals after the start, whatever the writing took.
     const auto inicio = std::chrono::steady_clock::now();
@@ -367,13 +414,9 @@ int main(int argc, char** argv) {
             std::this_thread::sleep_until(
                 inicio + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                              std::chrono::duration<double>(i * o.intervalo)));
-        const double mitad = (o.fotos - 1) / 2.0;
-        const bool hiperbola = o.hiperbola && o.sigmaMax > o.sigmaMin && o.fotos > 1;
-        const double b =
-            hiperbola ? mitad / std::sqrt(std::pow(o.sigmaMax / o.sigmaMin, 2) - 1) : 1;
-        const double sigma = !noche.empty()  ? SigmaNoche(o, noche[static_cast<size_t>(i)])
-                             : hiperbola ? SigmaHiperbola(i, mitad, b, o.sigmaMin)
-                                         : SigmaSerie(i, o.fotos, o.sigmaMin, o.sigmaMax);
+        const double sigma = !noche.empty() ? SigmaNoche(o, noche[static_cast<size_t>(i)])
+                             : r.hiperbola  ? SigmaHiperbola(i, r.mitad, r.b, o.sigmaMin)
+                                            : SigmaSerie(i, o.fotos, o.sigmaMin, o.sigmaMax);
         int ancho = o.ancho, alto = o.alto;
         std::vector<uint16_t> cuentas;
         if (o.campo == 0) {
@@ -382,18 +425,7 @@ int main(int argc, char** argv) {
             const double cy = o.alto / 2.0 - 1.7 + deriva(azar);
             cuentas = ExponerEstrella(o.ancho, o.alto, o.sigmaMin, sigma, cx, cy, azar);
         } else {
-            if (o.plano) {
-                // Each star's own best frame, the plane's offsets counted in frames.
-                const double frames = o.posicion ? o.paso : 1;
-                cuentas = ExponerCampo(escena, [&](double x, double y) {
-                    const double mejor = mitad + MejorFocoEn(*o.plano, x, y, o.ancho, o.alto) / frames;
-                    return hiperbola ? SigmaHiperbola(i, mejor, b, o.sigmaMin) : o.sigmaMin;
-                }, azar);
-            } else if (o.inclinacion > 0) {
-                cuentas = ExponerCampo(escena, sigma, azar, o.inclinacion);
-            } else {
-                cuentas = ExponerCampo(escena, TFoco{sigma, sigma, 0}, azar);
-            }
+            cuentas = ExponerFotoCampo(o, escena, r, i, sigma, azar);
             if (o.subcuadro > 0) {
                 cuentas = Recorte(cuentas, o.ancho, sub);
                 ancho = alto = o.subcuadro;
@@ -404,17 +436,8 @@ int main(int argc, char** argv) {
         std::snprintf(nombre, sizeof nombre, "foco_%04d.fits", i + 1);
         const std::string final = o.carpeta + "/" + nombre;
         try {
-            std::vector<std::string> tarjetas;
-            if (!noche.empty())
-                tarjetas = TarjetasNoche(noche[static_cast<size_t>(i)]);
-            else if (o.posicion)
-                tarjetas.push_back(TarjetaPosicion(o.inicio + i * o.paso));
-            if (!o.bayer.empty())
-                tarjetas.insert(tarjetas.end(),
-                                {TarjetaFits("BAYERPAT", "'" + o.bayer + "'", "mosaico de color"),
-                                 TarjetaFits("XBAYROFF", "0"), TarjetaFits("YBAYROFF", "0")});
             // Whole or not at all, under a hidden name until complete, as a camera writes.
-            EscribirEntero(final, FitsDeCuentas(ancho, alto, cuentas, tarjetas));
+            EscribirEntero(final, FitsDeCuentas(ancho, alto, cuentas, TarjetasFoto(o, noche, i)));
         } catch (const std::exception& e) {
             Avisar(Programa, TextoError(e));
             return 1;
