@@ -18,7 +18,8 @@ enum class TMotivo {
     Saturada,    // a pixel above Saturacion, its own or a neighbour's inside the fit box
     Borde,       // its aperture or fit box is cut by the frame's edge or its zero padding
     Alargada,    // axis ratio above 2: a blend, a trail, a streak
-    CieloDesigual, // the aperture's outer fifth holds light: a sky that is not level there
+    CieloDesigual, // a sky not level there: light in the aperture's outer fifth, or a sky
+                   // whose own lumps (cloud, a bright star's wing) it hardly stands above
     Difusa,      // a soft lump far wider than any star, without a defocused pupil's edge: cloud, glow
     Vecina,      // another object's centre inside its aperture
     LejosDeMediana, // its HFD off the frame's median HFD by more than a factor of 2
