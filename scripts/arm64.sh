@@ -147,9 +147,26 @@ paquete_con_pruebas() {
     grep -x '100% tests passed, 0 tests failed out of [0-9]*' "$registro"
 }
 
+# What the arm64 package holds before it is installed: the three programs and the pictures'
+# module at the multiarch path quorvel-medir looks in, all of them arm64, and dependencies on
+# the arm64 libraries they were linked with (shlibs), not on none.
+contenido_paquete() {
+    en_raiz "cd /build/paquete
+        dpkg-deb --contents quorvel_*_arm64.deb
+        dpkg-deb --field quorvel_*_arm64.deb Depends | tee depende.txt
+        grep -q 'libqt6core6' depende.txt && grep -q 'libgsl' depende.txt
+        rm -rf contenido && dpkg-deb --extract quorvel_*_arm64.deb contenido
+        for f in usr/bin/quorvel usr/bin/quorvel-medir usr/bin/quorvel-simular \
+                 usr/lib/aarch64-linux-gnu/quorvel/quorvel-dibujo.so; do
+            readelf -h contenido/\$f | grep 'Machine:.*AArch64'
+        done
+        test \$(find contenido -name 'quorvel-dibujo.so' | wc -l) -eq 1"
+}
+
 instalar_paquete() {
     en_raiz "apt-get install -y -o APT::Install-Recommends=false /build/paquete/quorvel_*_arm64.deb
         dpkg -s quorvel | grep -x 'Architecture: arm64'
+        dpkg -L quorvel | grep -x /usr/lib/aarch64-linux-gnu/quorvel/quorvel-dibujo.so
         readelf -h /usr/bin/quorvel-medir | grep 'Machine:.*AArch64'
         quorvel-medir --version"
 }
@@ -192,6 +209,25 @@ simular_y_medir() {
     fi
 }
 
+# The focus curve's picture from the same frames: the installed arm64 quorvel-medir has to find
+# its module under /usr/lib/aarch64-linux-gnu/quorvel and draw a PNG of the amd64 one's size.
+# The pixels are not compared: text and lines are drawn through the toolkit's own rasteriser.
+grafico() {
+    (cd "$raiz/build/amd64/fotos/estrella" &&
+        "$trabajo/amd64/tools/quorvel-medir" --curva --grafico "$raiz/build/amd64/curva.png" foco_*.fits)
+    en_raiz "cd /build/amd64/fotos/estrella
+        quorvel-medir --curva --grafico /build/arm64/curva.png foco_*.fits"
+    local a b
+    a=$(od -An -tx1 -j0 -N24 "$raiz/build/amd64/curva.png" | tr -d ' \n')
+    b=$(od -An -tx1 -j0 -N24 "$raiz/build/arm64/curva.png" | tr -d ' \n')
+    echo "amd64: $a"
+    echo "arm64: $b"
+    # The PNG signature, then IHDR's width and height.
+    [ "${b:0:16}" = 89504e470d0a1a0a ] || { echo "el arm64 no dibujó un PNG"; return 1; }
+    [ "$a" = "$b" ] || { echo "los dos dibujos no tienen el mismo tamaño"; return 1; }
+    echo "dibujo arm64: $(stat -c %s "$raiz/build/arm64/curva.png") bytes, $((16#${b:32:8})) x $((16#${b:40:8}))"
+}
+
 comparar() {
     local a b distintos=0
     for a in "$raiz"/build/amd64/fotos/*/*.fits "$raiz"/build/amd64/*.csv; do
@@ -219,12 +255,15 @@ etapa "requisitos" requisitos
 etapa "referencia amd64" referencia_amd64
 etapa "chroot de Debian 12" crear_chroot
 etapa "paquete arm64 sin pruebas" paquete_sin_pruebas
+etapa "contenido del paquete arm64" contenido_paquete
 etapa "paquete instalado" instalar_paquete
 etapa "simular y medir en amd64" simular_y_medir amd64
 etapa "simular y medir en arm64 (qemu)" simular_y_medir arm64
 etapa "fotos y CSV iguales byte a byte" comparar
+etapa "gráfico de la curva en arm64 (qemu)" grafico
 etapa "paquete arm64 con pruebas (qemu)" paquete_con_pruebas
 printf '%-40s %5d s\n' total $((SECONDS - inicio)) >>"$resumen"
 grep -h '^igual:\|filas$' "$registros"/*-fotos-y-CSV-*.log >>"$resumen" || true
+grep -h '^dibujo arm64' "$registros"/*-gr*fico-*.log >>"$resumen" || true
 grep -h 'tests passed\|Total Test time' "$registros"/*-con-pruebas-*.log >>"$resumen" || true
 cat "$resumen"
