@@ -181,6 +181,7 @@ chroot_arm64() {
 
 instalar_paquete() {
     en_arm64 "dpkg --print-architecture | grep -x arm64
+        apt-get update
         apt-get install -y -o APT::Install-Recommends=false /build/paquete/quorvel_*_arm64.deb
         dpkg -s quorvel | grep -x 'Architecture: arm64'
         dpkg -L quorvel | grep -x /usr/lib/aarch64-linux-gnu/quorvel/quorvel-dibujo.so
