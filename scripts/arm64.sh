@@ -5,10 +5,11 @@
 #  2. makes a clean Debian 12 chroot with mmdebstrap, from this machine's Debian apt sources;
 #  3. cross-builds the package for arm64 there as a packager would, without tests
 #     (DEB_BUILD_OPTIONS=nocheck, profiles cross,nocheck), and checks that no test was configured;
-#  4. installs the arm64 package in the chroot and, under qemu-user, has its quorvel-simular
-#     write the same simulated frames as the amd64 one and its quorvel-medir measure them:
-#     a single star, a field, and focus runs with --curva; frames and CSVs must match the amd64
-#     ones byte for byte;
+#  4. checks the package's contents and dependencies with dpkg-deb, installs it with apt in a
+#     second chroot, arm64 only, and there, under qemu-user, has its quorvel-simular write the
+#     same simulated frames as the amd64 one and its quorvel-medir measure them: a single star,
+#     a field, and focus runs with --curva; frames and CSVs must match the amd64 ones byte for
+#     byte; its quorvel-medir --curva --grafico must draw a PNG (its pictures' module found);
 #  5. cross-builds it again with its tests, checks that the build itself ran none of them, and
 #     lets debhelper run them with CTest, the arm64 test programs under qemu-user.
 # Each step's messages go to a log; on a failure the script names the step, shows the end of its
@@ -24,6 +25,7 @@ source scripts/comun.sh
 
 trabajo=$(realpath -m "${1:-build-arm64}")
 raiz=$trabajo/raiz
+raiz64=$trabajo/raiz-arm64
 registros=$trabajo/registros
 resumen=$trabajo/resumen.txt
 # Inside the chroot: the source, and the arm64 package's own folder of frames and CSVs.
@@ -56,19 +58,23 @@ etapa() {
     printf '%-40s %5d s\n' "$nombre" "$segundos" >>"$resumen"
 }
 
-# en_raiz ORDEN: runs the shell line ORDEN in the chroot as root, with its own /dev, /proc and
-# /sys, gone when it ends. An arm64 program there runs under qemu-user through binfmt_misc.
-en_raiz() {
+# dentro RAIZ CARPETA DESTINO ORDEN: runs the shell line ORDEN in the chroot RAIZ as root, with
+# its own /dev, /proc and /sys and the folder CARPETA at DESTINO, gone when it ends. An arm64
+# program there runs under qemu-user through binfmt_misc.
+dentro() {
     unshare --mount --propagation private -- bash -euc '
         mount --rbind /dev "$1/dev"
         mount -t proc proc "$1/proc"
         mount --rbind /sys "$1/sys"
-        mount --bind "$3" "$1/build/ccache"
+        mount --bind "$2" "$1$3"
         exec chroot "$1" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin \
             LC_ALL=C.UTF-8 DEBIAN_FRONTEND=noninteractive CCACHE_DIR=/build/ccache \
-            CMAKE_CXX_COMPILER_LAUNCHER=ccache bash -euxo pipefail -c "$2"' _ \
-        "$raiz" "$1" "$trabajo/ccache"
+            CMAKE_CXX_COMPILER_LAUNCHER=ccache bash -euxo pipefail -c "$4"' _ "$@"
 }
+# The build chroot (amd64, with arm64 as a second architecture), with the compiler cache.
+en_raiz() { dentro "$raiz" "$trabajo/ccache" /build/ccache "$1"; }
+# The arm64 chroot, where everything runs under qemu-user, with the build chroot's /build.
+en_arm64() { dentro "$raiz64" "$raiz/build" /build "$1"; }
 
 requisitos() {
     [ "$(id -u)" -eq 0 ] || { echo "hace falta ser root (mmdebstrap y chroot)"; return 1; }
@@ -144,13 +150,42 @@ paquete_con_pruebas() {
         echo "la construcción ejecutó un programa de pruebas arm64 para listar sus pruebas"
         return 1
     fi
-    grep -x '100% tests passed, 0 tests failed out of [0-9]*' "$registro"
+    # Read through a pipe: the log is also this step's output, which grep refuses as its input.
+    tail -n 300 "$registro" | grep -x '100% tests passed, 0 tests failed out of [0-9]*'
+}
+
+# What the arm64 package holds before it is installed: the three programs and the pictures'
+# module at the multiarch path quorvel-medir looks in, all of them arm64, and dependencies on
+# the arm64 libraries they were linked with (shlibs), not on none.
+contenido_paquete() {
+    en_raiz "cd /build/paquete
+        dpkg-deb --contents quorvel_*_arm64.deb
+        dpkg-deb --field quorvel_*_arm64.deb Depends | tee depende.txt
+        grep -q 'libqt6core6' depende.txt && grep -q 'libgsl' depende.txt
+        rm -rf contenido && dpkg-deb --extract quorvel_*_arm64.deb contenido
+        for f in usr/bin/quorvel usr/bin/quorvel-medir usr/bin/quorvel-simular \
+                 usr/lib/aarch64-linux-gnu/quorvel/quorvel-dibujo.so; do
+            readelf -h contenido/\$f | grep 'Machine:.*AArch64'
+        done
+        test \$(find contenido -name 'quorvel-dibujo.so' | wc -l) -eq 1"
+}
+
+# The package is installed as on a telescope's computer: in a second chroot, arm64 only, where
+# apt and dpkg run under qemu-user too. In the build chroot it could not be: its Arch: all
+# dependencies (Qt's translations) count there as amd64 packages, which an arm64 one cannot use.
+chroot_arm64() {
+    local fuentes
+    fuentes=$(fuentes_debian)
+    mmdebstrap --variant=apt --architectures=arm64 bookworm "$raiz64" - <<<"$fuentes"
+    mkdir -p "$raiz64/build"
 }
 
 instalar_paquete() {
-    en_raiz "apt-get install -y -o APT::Install-Recommends=false /build/paquete/quorvel_*_arm64.deb
+    en_arm64 "dpkg --print-architecture | grep -x arm64
+        apt-get update
+        apt-get install -y -o APT::Install-Recommends=false /build/paquete/quorvel_*_arm64.deb
         dpkg -s quorvel | grep -x 'Architecture: arm64'
-        readelf -h /usr/bin/quorvel-medir | grep 'Machine:.*AArch64'
+        dpkg -L quorvel | grep -x /usr/lib/aarch64-linux-gnu/quorvel/quorvel-dibujo.so
         quorvel-medir --version"
 }
 
@@ -185,11 +220,30 @@ simular_y_medir() {
 "
     done
     if [ "$1" = arm64 ]; then
-        en_raiz "arq=arm64; rm -rf /build/arm64; $orden"
+        en_arm64 "arq=arm64; rm -rf /build/arm64; $orden"
     else
         rm -rf "$raiz/build/amd64"
         PATH="$trabajo/amd64/tools:$PATH" arq=amd64 bash -euxc "${orden//\/build\//$raiz/build/}"
     fi
+}
+
+# The focus curve's picture from the same frames: the installed arm64 quorvel-medir has to find
+# its module under /usr/lib/aarch64-linux-gnu/quorvel and draw a PNG of the amd64 one's size.
+# The pixels are not compared: text and lines are drawn through the toolkit's own rasteriser.
+grafico() {
+    (cd "$raiz/build/amd64/fotos/estrella" &&
+        "$trabajo/amd64/tools/quorvel-medir" --curva --grafico "$raiz/build/amd64/curva.png" foco_*.fits)
+    en_arm64 "cd /build/amd64/fotos/estrella
+        quorvel-medir --curva --grafico /build/arm64/curva.png foco_*.fits"
+    local a b
+    a=$(od -An -tx1 -j0 -N24 "$raiz/build/amd64/curva.png" | tr -d ' \n')
+    b=$(od -An -tx1 -j0 -N24 "$raiz/build/arm64/curva.png" | tr -d ' \n')
+    echo "amd64: $a"
+    echo "arm64: $b"
+    # The PNG signature, then IHDR's width and height.
+    [ "${b:0:16}" = 89504e470d0a1a0a ] || { echo "el arm64 no dibujó un PNG"; return 1; }
+    [ "$a" = "$b" ] || { echo "los dos dibujos no tienen el mismo tamaño"; return 1; }
+    echo "dibujo arm64: $(stat -c %s "$raiz/build/arm64/curva.png") bytes, $((16#${b:32:8})) x $((16#${b:40:8}))"
 }
 
 comparar() {
@@ -219,12 +273,16 @@ etapa "requisitos" requisitos
 etapa "referencia amd64" referencia_amd64
 etapa "chroot de Debian 12" crear_chroot
 etapa "paquete arm64 sin pruebas" paquete_sin_pruebas
-etapa "paquete instalado" instalar_paquete
+etapa "contenido del paquete arm64" contenido_paquete
+etapa "chroot arm64 (qemu)" chroot_arm64
+etapa "paquete instalado en arm64 (qemu)" instalar_paquete
 etapa "simular y medir en amd64" simular_y_medir amd64
 etapa "simular y medir en arm64 (qemu)" simular_y_medir arm64
 etapa "fotos y CSV iguales byte a byte" comparar
+etapa "gráfico de la curva en arm64 (qemu)" grafico
 etapa "paquete arm64 con pruebas (qemu)" paquete_con_pruebas
 printf '%-40s %5d s\n' total $((SECONDS - inicio)) >>"$resumen"
 grep -h '^igual:\|filas$' "$registros"/*-fotos-y-CSV-*.log >>"$resumen" || true
+grep -h '^dibujo arm64' "$registros"/*-gr*fico-*.log >>"$resumen" || true
 grep -h 'tests passed\|Total Test time' "$registros"/*-con-pruebas-*.log >>"$resumen" || true
 cat "$resumen"

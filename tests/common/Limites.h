@@ -24,6 +24,20 @@ constexpr bool ConSanitizador = false;
 constexpr bool ConSanitizador = false;
 #endif
 
+// qemu-user accepts a limit on the process's address space or data and applies none (it would
+// bind the emulator's own memory): set and read back, a limit that does not hold shows, and the
+// tests that rely on one skip there. The limit in force before is restored.
+inline bool LimiteDeMemoriaEnVigor(int recurso) {
+    rlimit antes{};
+    if (::getrlimit(recurso, &antes) != 0) return false;
+    rlimit prueba = antes;
+    prueba.rlim_cur = antes.rlim_cur == RLIM_INFINITY ? rlim_t{1} << 42 : antes.rlim_cur - 4096;
+    rlimit leido{};
+    const bool puesto = ::setrlimit(recurso, &prueba) == 0 && ::getrlimit(recurso, &leido) == 0;
+    ::setrlimit(recurso, &antes);
+    return puesto && leido.rlim_cur == prueba.rlim_cur;
+}
+
 // While it lives, no file of this process or of the programs it starts grows beyond `bytes`:
 // a longer write fails (EFBIG) as on a full disc, and the signal that would end the writer is
 // ignored, so the write returns its error.
